@@ -1,0 +1,38 @@
+// kelvaro: a machine on a pier; drag it right, let go, and watch it fall.
+#include "pier_scene.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <string.h>
+
+// The toolkit copies the window class name twice, with a terminator each,
+// into a 1 KiB buffer when it maps the window; a longer name overruns it.
+const size_t CLASS_NAME_MAX = 511;
+
+// True when the toolkit reads this word as its class-name option: "-na",
+// "-nam" or "-name", in any letter case.
+static bool is_class_name_option(const char* word) {
+  size_t n = strlen(word);
+  return n >= 3 && n <= 5 && strncasecmp(word, "-name", n) == 0;
+}
+
+// Refuses an over-long class name the way the toolkit refuses any argument it
+// does not accept, before anything is shown.
+static void refuse_long_class_name(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; i++)
+    if (is_class_name_option(argv[i]) && strlen(argv[i + 1]) > CLASS_NAME_MAX)
+      Fl::fatal(Fl::help);
+}
+
+int main(int argc, char** argv) {
+  // The toolkit reports an unknown argument or colour through Fl::error and
+  // would carry on; here it gives up with status 1, as for a missing display.
+  Fl::error = Fl::fatal;
+  refuse_long_class_name(argc, argv);
+
+  Fl_Double_Window* window = new Fl_Double_Window(SCENE_W, SCENE_H, "kelvaro");
+  new Pier_Scene(0, 0, SCENE_W, SCENE_H);
+  window->end();
+  window->show(argc, argv);
+  return Fl::run();
+}

@@ -1,0 +1,103 @@
+// The pier scene: paints the backdrop and the machine, and turns a press,
+// drag and release on the resting machine into a flight off the deck.
+#include "pier_scene.h"
+#include "machine_xpm.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Pixmap.H>
+#include <FL/fl_draw.H>
+#include <string.h>
+
+int grab_x = -1;
+
+Pier_Scene::Pier_Scene(int x, int y, int w, int h)
+  : Fl_Group(x, y, w, h),
+    machine_picture(new Fl_Pixmap(machine_xpm)),
+    machine_x(START_X),
+    machine_y(START_Y),
+    fall_speed(0),
+    roll_speed(0) {}
+
+Pier_Scene::~Pier_Scene() {
+  delete machine_picture;
+}
+
+// The whole scene on every call; the double-buffered window shows each frame
+// only once it is complete.
+void Pier_Scene::draw() {
+  fl_color(FL_BACKGROUND2_COLOR);
+  fl_rectf(0, 0, w(), h());
+  fl_color(FL_FOREGROUND_COLOR);
+  fl_rectf(START_X, DECK_Y, PIER_W, DECK_H);
+  fl_color(FL_BLUE);
+  fl_rectf(0, WATER_Y, START_X, SEA_H);
+  fl_color(FL_BACKGROUND_COLOR);
+  fl_rectf(START_X, WATER_Y, PIER_W, SEA_H);
+  fl_color(FL_YELLOW);
+  fl_pie(SUN_X, SUN_Y, SUN_D, SUN_D, 0.0, 360.0);
+  fl_color(FL_BACKGROUND_COLOR);
+  fl_font(CAPTION_FONT, CAPTION_SIZE);
+  for (const Caption& c : CAPTIONS)
+    fl_draw(c.text, (int)strlen(c.text), c.x, c.baseline);
+  machine_picture->draw(machine_x, machine_y);
+  Fl_Group::draw();
+}
+
+int Pier_Scene::handle(int event) {
+  int px = Fl::event_x(), py = Fl::event_y();
+  switch (event) {
+  case FL_PUSH:
+    if (machine_x != START_X) {
+      // Put the machine back. An armed tick stays armed and starts the
+      // flight again from here.
+      machine_y = START_Y;
+      machine_x = START_X;
+      roll_speed = 0;
+      fall_speed = 0;
+      grab_x = -1;
+      redraw();
+    } else if (px > machine_x && px <= GRAB_RIGHT && py > machine_y &&
+               py < machine_y + MACHINE_SIZE) {
+      grab_x = px;
+    } else {
+      grab_x = -1;
+    }
+    return 1;
+  case FL_DRAG:
+    if (grab_x > 0) {
+      machine_x = px - DRAG_OFFSET;
+      if (machine_x < START_X) machine_x = START_X;
+      redraw();
+    }
+    return 1;
+  case FL_RELEASE:
+    if (grab_x > 0) tick(this);
+    return Fl_Group::handle(event);
+  default:
+    return Fl_Group::handle(event);
+  }
+}
+
+// One tick of the motion model: roll left with growing speed while on the
+// deck, then fall with growing speed, keeping the last rolling speed.
+void Pier_Scene::step() {
+  if (machine_x > TAKEOFF_X) {
+    roll_speed += ROLL_ACCELERATION;
+    machine_x -= roll_speed;
+  } else {
+    fall_speed += FALL_ACCELERATION;
+    machine_x -= roll_speed;
+    machine_y += fall_speed;
+  }
+  redraw();
+}
+
+// Each tick arms the next while the machine is above the water, so a flight
+// is a chain of one-shot timeouts that ends by itself. The toolkit measures a
+// timeout armed inside a running one from when that one was due, which keeps
+// the chain on the tick grid.
+void tick(void* data) {
+  Pier_Scene* scene = (Pier_Scene*)data;
+  scene->step();
+  if (scene->machine_y < WATER_Y) Fl::add_timeout(TICK_SECONDS, tick, scene);
+}

@@ -1,0 +1,152 @@
+// The scene at rest, read back pixel by pixel from the real window, plainly
+// and under the toolkit's colour and geometry options.
+#include <gtest/gtest.h>
+
+#include "x_harness.h"
+
+namespace {
+
+enum Role { SKY, DECK, WATER, GROUND, SUN, MACHINE_RED, MACHINE_BLACK };
+
+struct Look {
+  const char* name;
+  std::vector<std::string> args;
+  Rgb sky, deck, ground;
+  int w, h;
+  Rgb colour(Role r) const {
+    switch (r) {
+    case SKY: return sky;
+    case DECK: return deck;
+    case WATER: return BLUE;
+    case GROUND: return ground;
+    case SUN: return YELLOW;
+    case MACHINE_RED: return RED;
+    case MACHINE_BLACK: return BLACK;
+    }
+    return sky;
+  }
+};
+
+const Look LOOKS[] = {
+  {"plain", {}, WHITE, BLACK, GREY, 600, 400},
+  {"fg", {"-fg", "#00a000"}, WHITE, 0x00a000, GREY, 600, 400},
+  {"bg", {"-bg", "#3366cc"}, WHITE, BLACK, 0x3366cc, 600, 400},
+  {"bg2", {"-bg2", "#ffe0c0"}, 0xffe0c0, BLACK, GREY, 600, 400},
+  {"all_three", {"-fg", "#00a000", "-bg", "#3366cc", "-bg2", "#ffe0c0"},
+   0xffe0c0, 0x00a000, 0x3366cc, 600, 400},
+  {"larger", {"-geometry", "800x500"}, WHITE, BLACK, GREY, 800, 500},
+};
+
+struct Point {
+  int x, y;
+  Role role;
+};
+
+// Edges of every shape, from both sides, and the machine at rest at (350, 159).
+const Point POINTS[] = {
+  // deck: x 350..599, y 200..202
+  {350, 200, DECK}, {599, 200, DECK}, {350, 202, DECK}, {599, 202, DECK},
+  {349, 200, SKY}, {349, 202, SKY}, {350, 199, SKY}, {599, 199, SKY},
+  {350, 203, SKY}, {599, 203, SKY}, {470, 201, DECK},
+  // water: x 0..349, y 300..399
+  {0, 300, WATER}, {349, 300, WATER}, {0, 399, WATER}, {349, 399, WATER},
+  {0, 299, SKY}, {349, 299, SKY}, {175, 350, WATER},
+  // ground: x 350..599, y 300..399
+  {350, 300, GROUND}, {599, 300, GROUND}, {350, 399, GROUND},
+  {599, 399, GROUND}, {350, 299, SKY}, {599, 299, SKY}, {470, 350, GROUND},
+  // sun: a disc in the box x 10..49, y 10..49
+  {30, 30, SUN}, {10, 30, SUN}, {49, 30, SUN}, {30, 10, SUN}, {30, 49, SUN},
+  {9, 30, SKY}, {50, 30, SKY}, {30, 9, SKY}, {30, 50, SKY},
+  {10, 10, SKY}, {49, 49, SKY}, {10, 49, SKY}, {49, 10, SKY},
+  // machine: red band from row 27, column 13; black hull rows 36..39
+  {363, 186, MACHINE_RED}, {380, 186, MACHINE_RED}, {381, 186, SKY},
+  {362, 186, SKY}, {363, 185, SKY}, {382, 188, MACHINE_RED},
+  {383, 188, SKY}, {384, 196, MACHINE_RED}, {383, 197, MACHINE_RED},
+  {384, 197, SKY},
+  {356, 195, MACHINE_BLACK}, {355, 195, SKY}, {380, 195, MACHINE_BLACK},
+  {350, 198, MACHINE_BLACK}, {384, 198, MACHINE_BLACK}, {385, 198, SKY},
+  {350, 197, SKY}, {351, 197, MACHINE_BLACK}, {370, 185, SKY},
+  {389, 198, SKY}, {350, 159, SKY}, {389, 159, SKY},
+};
+
+// Where captions may paint: from each caption's x to the window's right edge,
+// around its baseline.
+struct Box {
+  int x0, y0, x1, y1;  // inclusive
+  bool contains(int x, int y) const {
+    return x >= x0 && x <= x1 && y >= y0 && y <= y1;
+  }
+};
+const Box CAPTION_BOXES[] = {
+  {350, 28, 599, 43}, {350, 48, 599, 63}, {300, 8, 599, 23}};
+// Everything that is not sky.
+const Box SHAPES[] = {
+  {350, 200, 599, 202},  // deck
+  {0, 300, 599, 399},    // water and ground
+  {10, 10, 49, 49},      // sun
+  {350, 186, 384, 198},  // the machine's visible rows
+  CAPTION_BOXES[0], CAPTION_BOXES[1], CAPTION_BOXES[2]};
+
+class ScenePixels : public testing::TestWithParam<Look> {
+protected:
+  static Xvfb* server;
+  static void SetUpTestSuite() { server = new Xvfb; }
+  static void TearDownTestSuite() { delete server; }
+};
+Xvfb* ScenePixels::server = nullptr;
+
+TEST_P(ScenePixels, ShapesCaptionsAndMachineAtRest) {
+  const Look& look = GetParam();
+  Kelvaro k(*server, look.args);
+  ASSERT_TRUE(k.wait_window()) << k.err();
+
+  int w = 0, h = 0;
+  k.size(&w, &h);
+  ASSERT_EQ(w, look.w);
+  ASSERT_EQ(h, look.h);
+  Shot s = k.shot(0, 0, w, h);
+
+  for (const Point& p : POINTS)
+    EXPECT_EQ(s.at(p.x, p.y), look.colour(p.role))
+        << "at (" << p.x << ", " << p.y << ")";
+
+  // Each caption is painted in the ground's colour; anti-aliased edges blend
+  // it with the sky, but the full-coverage strokes carry it exactly.
+  for (const Box& b : CAPTION_BOXES) {
+    int exact = 0;
+    for (int y = b.y0; y <= b.y1; y++)
+      for (int x = b.x0; x <= b.x1; x++) exact += s.at(x, y) == look.ground;
+    EXPECT_GE(exact, 50) << "caption at (" << b.x0 << ", " << b.y1 << ")";
+  }
+
+  int stray = 0;
+  for (int y = 0; y < h; y++)
+    for (int x = 0; x < w; x++) {
+      bool shape = false;
+      for (const Box& b : SHAPES) shape = shape || b.contains(x, y);
+      if (!shape && s.at(x, y) != look.sky && stray++ < 5)
+        ADD_FAILURE() << "stray pixel at (" << x << ", " << y << ")";
+    }
+  EXPECT_EQ(stray, 0);
+
+  int status;
+  k.key("Escape");
+  ASSERT_TRUE(k.wait_exit(10, &status));
+  EXPECT_EQ(exit_code(status), 0);
+  EXPECT_EQ(k.err(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Looks, ScenePixels, testing::ValuesIn(LOOKS),
+                         [](const testing::TestParamInfo<Look>& i) {
+                           return std::string(i.param.name);
+                         });
+
+TEST(SceneWindow, FixedSizeAndTitleWithoutGeometry) {
+  Xvfb server;
+  Kelvaro k(server, {});
+  ASSERT_TRUE(k.wait_window()) << k.err();
+  EXPECT_TRUE(k.fixed_size(600, 400));
+  EXPECT_EQ(k.title(), "kelvaro");
+}
+
+}  // namespace

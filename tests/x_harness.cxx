@@ -1,0 +1,253 @@
+#include <X11/Xlib.h>
+#include "x_harness.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+#include <thread>
+
+#ifndef KELVARO_BIN
+#error "KELVARO_BIN must name the program under test"
+#endif
+
+bool poll_until(double seconds, const std::function<bool()>& cond) {
+  auto deadline = std::chrono::steady_clock::now() +
+                  std::chrono::duration<double>(seconds);
+  for (;;) {
+    if (cond()) return true;
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+int exit_code(int status) {
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// Reading a window that is gone or off screen is a protocol error, not a
+// reason to end the test program.
+static int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
+Xvfb::Xvfb() {
+  int fds[2];
+  if (pipe(fds) != 0) throw std::runtime_error("pipe");
+  pid = fork();
+  if (pid == 0) {
+    int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    close(fds[0]);
+    std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0",
+           "1024x768x24", "-nolisten", "tcp", "-noreset", (char*)nullptr);
+    _exit(127);
+  }
+  close(fds[1]);
+  std::string number;
+  poll_until(20, [&] {
+    struct pollfd p = {fds[0], POLLIN, 0};
+    if (poll(&p, 1, 10) <= 0) return false;
+    char c;
+    if (read(fds[0], &c, 1) != 1) return true;
+    if (c == '\n') return true;
+    number += c;
+    return false;
+  });
+  close(fds[0]);
+  if (number.empty()) throw std::runtime_error("Xvfb did not start");
+  display_name = ":" + number;
+  XSetErrorHandler(ignore_x_error);
+  dpy = XOpenDisplay(display_name.c_str());
+  if (!dpy) throw std::runtime_error("cannot open " + display_name);
+}
+
+Xvfb::~Xvfb() { kill_server(); }
+
+void Xvfb::kill_server() {
+  if (dpy) XCloseDisplay(dpy);
+  dpy = nullptr;
+  if (pid > 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  pid = -1;
+}
+
+Kelvaro::Kelvaro(const Xvfb& server, const std::vector<std::string>& args,
+                 const std::vector<std::string>& env)
+  : server(server) {
+  int fds[2];
+  if (pipe(fds) != 0) throw std::runtime_error("pipe");
+  child = fork();
+  if (child == 0) {
+    dup2(fds[1], 2);
+    close(fds[0]);
+    close(fds[1]);
+    setenv("DISPLAY", server.name().c_str(), 1);
+    for (const std::string& e : env) putenv(strdup(e.c_str()));
+    std::vector<char*> argv;
+    argv.push_back((char*)KELVARO_BIN);
+    for (const std::string& a : args) argv.push_back((char*)a.c_str());
+    argv.push_back(nullptr);
+    execv(KELVARO_BIN, argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  err_fd = fds[0];
+  fcntl(err_fd, F_SETFL, O_NONBLOCK);
+}
+
+Kelvaro::~Kelvaro() {
+  if (!reaped) {
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+  }
+  close(err_fd);
+}
+
+void Kelvaro::drain_err() {
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(err_fd, buf, sizeof buf)) > 0) err_text.append(buf, n);
+}
+
+std::string Kelvaro::err() {
+  drain_err();
+  return err_text;
+}
+
+bool Kelvaro::wait_exit(double seconds, int* status) {
+  if (reaped) return true;
+  reaped = poll_until(seconds, [&] {
+    drain_err();
+    return waitpid(child, status, WNOHANG) == child;
+  });
+  drain_err();
+  return reaped;
+}
+
+static Window viewable_top_level(Display* dpy) {
+  Window root, parent, *kids = nullptr, found = 0;
+  unsigned n = 0;
+  if (!XQueryTree(dpy, DefaultRootWindow(dpy), &root, &parent, &kids, &n))
+    return 0;
+  for (unsigned i = 0; i < n && !found; i++) {
+    XWindowAttributes a;
+    if (XGetWindowAttributes(dpy, kids[i], &a) && a.map_state == IsViewable)
+      found = kids[i];
+  }
+  if (kids) XFree(kids);
+  return found;
+}
+
+Window Kelvaro::wait_window(double seconds) {
+  Display* dpy = server.display();
+  poll_until(seconds, [&] {
+    win = viewable_top_level(dpy);
+    return win && pixel(30, 30) == YELLOW;
+  });
+  return win;
+}
+
+Shot Kelvaro::shot(int x, int y, int w, int h) const {
+  Shot s;
+  s.x0 = x;
+  s.y0 = y;
+  s.w = w;
+  s.h = h;
+  s.px.assign((size_t)w * h, BLACK);
+  XImage* img = win ? XGetImage(server.display(), win, x, y, w, h, AllPlanes,
+                                ZPixmap)
+                    : nullptr;
+  if (!img) return s;
+  for (int j = 0; j < h; j++)
+    for (int i = 0; i < w; i++)
+      s.px[j * w + i] = XGetPixel(img, i, j) & 0xffffff;
+  XDestroyImage(img);
+  return s;
+}
+
+void Kelvaro::size(int* w, int* h) const {
+  XWindowAttributes a = {};
+  XGetWindowAttributes(server.display(), win, &a);
+  *w = a.width;
+  *h = a.height;
+}
+
+bool Kelvaro::fixed_size(int w, int h) const {
+  XSizeHints hints = {};
+  long supplied = 0;
+  if (!XGetWMNormalHints(server.display(), win, &hints, &supplied)) return false;
+  return (hints.flags & PMinSize) && (hints.flags & PMaxSize) &&
+         hints.min_width == w && hints.max_width == w &&
+         hints.min_height == h && hints.max_height == h;
+}
+
+std::string Kelvaro::wm_class() const {
+  XClassHint hint = {};
+  if (!XGetClassHint(server.display(), win, &hint)) return "";
+  std::string name = hint.res_name ? hint.res_name : "";
+  XFree(hint.res_name);
+  XFree(hint.res_class);
+  return name;
+}
+
+std::string Kelvaro::title() const {
+  char* name = nullptr;
+  if (!XFetchName(server.display(), win, &name) || !name) return "";
+  std::string t = name;
+  XFree(name);
+  return t;
+}
+
+void Kelvaro::move(int x, int y) const {
+  Display* dpy = server.display();
+  int rx, ry;
+  Window unused;
+  XTranslateCoordinates(dpy, win, DefaultRootWindow(dpy), x, y, &rx, &ry,
+                        &unused);
+  XTestFakeMotionEvent(dpy, DefaultScreen(dpy), rx, ry, CurrentTime);
+  XSync(dpy, False);
+}
+
+void Kelvaro::button(bool down) const {
+  XTestFakeButtonEvent(server.display(), 1, down, CurrentTime);
+  XSync(server.display(), False);
+}
+
+void Kelvaro::click(int x, int y) const {
+  move(x, y);
+  button(true);
+  button(false);
+}
+
+void Kelvaro::key(const char* keysym_name) const {
+  Display* dpy = server.display();
+  XSetInputFocus(dpy, win, RevertToPointerRoot, CurrentTime);
+  KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(keysym_name));
+  XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+  XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+  XSync(dpy, False);
+}
+
+void Kelvaro::close_request() const {
+  Display* dpy = server.display();
+  XEvent ev = {};
+  ev.xclient.type = ClientMessage;
+  ev.xclient.window = win;
+  ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
+  ev.xclient.format = 32;
+  ev.xclient.data.l[0] = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+  ev.xclient.data.l[1] = CurrentTime;
+  XSendEvent(dpy, win, False, NoEventMask, &ev);
+  XSync(dpy, False);
+}

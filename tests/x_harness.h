@@ -1,0 +1,95 @@
+// Test harness: a private Xvfb server per test program, the real kelvaro
+// binary started on it, pixels read back with XGetImage and input sent with
+// XTest. Every wait polls a condition against a deadline.
+#ifndef KELVARO_X_HARNESS_H
+#define KELVARO_X_HARNESS_H
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Xlib's own header defines macros (None, Bool, Status) that clash with test
+// frameworks, so only its two handle types are named here.
+typedef struct _XDisplay Display;
+typedef unsigned long Window;
+
+// Polls cond until it holds or the deadline passes; returns its last value.
+bool poll_until(double seconds, const std::function<bool()>& cond);
+
+// A headless X server of our own, on the first free display number.
+class Xvfb {
+public:
+  Xvfb();
+  ~Xvfb();
+  const std::string& name() const { return display_name; }
+  Display* display() const { return dpy; }
+  void kill_server();  // abrupt loss, as a crashed or killed server
+
+private:
+  pid_t pid = -1;
+  std::string display_name;
+  Display* dpy = nullptr;
+};
+
+// 0xRRGGBB colours.
+typedef uint32_t Rgb;
+const Rgb WHITE = 0xffffff, BLACK = 0x000000, BLUE = 0x0000ff,
+          YELLOW = 0xffff00, RED = 0xff0000, GREY = 0xc0c0c0;
+
+// A rectangle of window pixels read in one request.
+struct Shot {
+  int x0 = 0, y0 = 0, w = 0, h = 0;
+  std::vector<Rgb> px;
+  Rgb at(int x, int y) const { return px[(y - y0) * w + (x - x0)]; }
+};
+
+// One run of the program under test, its stderr collected.
+class Kelvaro {
+public:
+  Kelvaro(const Xvfb& server, const std::vector<std::string>& args,
+          const std::vector<std::string>& env = {});
+  ~Kelvaro();
+
+  // The program's top-level window once mapped and painted (the sun, which
+  // no option recolours, is on screen), or 0 after the deadline.
+  Window wait_window(double seconds = 10);
+  // Waits for the process to end; true with its wait status when it did.
+  bool wait_exit(double seconds, int* status);
+  // Everything written to stderr so far.
+  std::string err();
+  pid_t pid() const { return child; }
+
+  Shot shot(int x, int y, int w, int h) const;
+  void size(int* w, int* h) const;
+  // The window manager is asked to keep the window at exactly w by h.
+  bool fixed_size(int w, int h) const;
+  std::string wm_class() const;
+  std::string title() const;
+  Rgb pixel(int x, int y) const { return shot(x, y, 1, 1).px[0]; }
+
+  // Real input through XTest, at window coordinates.
+  void move(int x, int y) const;
+  void button(bool down) const;
+  void click(int x, int y) const;
+  void key(const char* keysym_name) const;
+  // What a window manager's close sends.
+  void close_request() const;
+
+private:
+  const Xvfb& server;
+  pid_t child = -1;
+  int err_fd = -1;
+  std::string err_text;
+  Window win = 0;
+  bool reaped = false;
+  void drain_err();
+};
+
+// Exit code of a normal ending, or -signal when a signal ended the process.
+int exit_code(int status);
+
+#endif

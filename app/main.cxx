@@ -16,12 +16,12 @@ static bool is_class_name_option(const char* word) {
   return n >= 3 && n <= 5 && strncasecmp(word, "-name", n) == 0;
 }
 
-// Refuses an over-long class name the way the toolkit refuses any argument it
-// does not accept, before anything is shown.
+// Refuses an over-long class name with the usage text that the toolkit gives
+// for any argument it does not accept, before anything is shown.
 static void refuse_long_class_name(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i++)
     if (is_class_name_option(argv[i]) && strlen(argv[i + 1]) > CLASS_NAME_MAX)
-      Fl::fatal(Fl::help);
+      Fl::fatal("options are:\n%s", Fl::help);
 }
 
 int main(int argc, char** argv) {

@@ -68,6 +68,18 @@ Xvfb::Xvfb() {
   XSetErrorHandler(ignore_x_error);
   dpy = XOpenDisplay(display_name.c_str());
   if (!dpy) throw std::runtime_error("cannot open " + display_name);
+  XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
+}
+
+int Xvfb::maps() {
+  XSync(dpy, False);
+  int n = 0;
+  while (XPending(dpy)) {
+    XEvent ev;
+    XNextEvent(dpy, &ev);
+    n += ev.type == MapNotify;
+  }
+  return n;
 }
 
 Xvfb::~Xvfb() { kill_server(); }
@@ -85,13 +97,16 @@ void Xvfb::kill_server() {
 Kelvaro::Kelvaro(const Xvfb& server, const std::vector<std::string>& args,
                  const std::vector<std::string>& env)
   : server(server) {
-  int fds[2];
-  if (pipe(fds) != 0) throw std::runtime_error("pipe");
+  int fds[2], outs[2];
+  if (pipe(fds) != 0 || pipe(outs) != 0) throw std::runtime_error("pipe");
   child = fork();
   if (child == 0) {
     dup2(fds[1], 2);
+    dup2(outs[1], 1);
     close(fds[0]);
     close(fds[1]);
+    close(outs[0]);
+    close(outs[1]);
     setenv("DISPLAY", server.name().c_str(), 1);
     for (const std::string& e : env) putenv(strdup(e.c_str()));
     std::vector<char*> argv;
@@ -102,8 +117,11 @@ Kelvaro::Kelvaro(const Xvfb& server, const std::vector<std::string>& args,
     _exit(127);
   }
   close(fds[1]);
+  close(outs[1]);
   err_fd = fds[0];
+  out_fd = outs[0];
   fcntl(err_fd, F_SETFL, O_NONBLOCK);
+  fcntl(out_fd, F_SETFL, O_NONBLOCK);
 }
 
 Kelvaro::~Kelvaro() {
@@ -112,12 +130,19 @@ Kelvaro::~Kelvaro() {
     waitpid(child, nullptr, 0);
   }
   close(err_fd);
+  close(out_fd);
 }
 
 void Kelvaro::drain_err() {
   char buf[4096];
   ssize_t n;
   while ((n = read(err_fd, buf, sizeof buf)) > 0) err_text.append(buf, n);
+  while ((n = read(out_fd, buf, sizeof buf)) > 0) out_text.append(buf, n);
+}
+
+std::string Kelvaro::out() {
+  drain_err();
+  return out_text;
 }
 
 std::string Kelvaro::err() {
@@ -207,6 +232,14 @@ std::string Kelvaro::title() const {
   std::string t = name;
   XFree(name);
   return t;
+}
+
+bool Kelvaro::iconic_hint() const {
+  XWMHints* hints = XGetWMHints(server.display(), win);
+  bool iconic = hints && (hints->flags & StateHint) &&
+                hints->initial_state == IconicState;
+  if (hints) XFree(hints);
+  return iconic;
 }
 
 void Kelvaro::move(int x, int y) const {

@@ -28,6 +28,8 @@ public:
   const std::string& name() const { return display_name; }
   Display* display() const { return dpy; }
   void kill_server();  // abrupt loss, as a crashed or killed server
+  // Top-level windows mapped since the last call.
+  int maps();
 
 private:
   pid_t pid = -1;
@@ -59,8 +61,9 @@ public:
   Window wait_window(double seconds = 10);
   // Waits for the process to end; true with its wait status when it did.
   bool wait_exit(double seconds, int* status);
-  // Everything written to stderr so far.
+  // Everything written to stderr and to stdout so far.
   std::string err();
+  std::string out();
   pid_t pid() const { return child; }
 
   Shot shot(int x, int y, int w, int h) const;
@@ -69,6 +72,8 @@ public:
   bool fixed_size(int w, int h) const;
   std::string wm_class() const;
   std::string title() const;
+  // The window asks the window manager to start it iconified.
+  bool iconic_hint() const;
   Rgb pixel(int x, int y) const { return shot(x, y, 1, 1).px[0]; }
 
   // Real input through XTest, at window coordinates.
@@ -82,8 +87,8 @@ public:
 private:
   const Xvfb& server;
   pid_t child = -1;
-  int err_fd = -1;
-  std::string err_text;
+  int err_fd = -1, out_fd = -1;
+  std::string err_text, out_text;
   Window win = 0;
   bool reaped = false;
   void drain_err();

@@ -25,34 +25,38 @@ struct Refusal {
   std::vector<std::string> env;
   const char* message;  // the start of what the toolkit writes to stderr
   bool may_map;         // an unknown colour is found while the window maps
+  std::string resources;
 };
 
 const Refusal REFUSALS[] = {
-  {"unknown_option", {"-bogus"}, {}, USAGE, false},
-  {"word_without_dash", {"hello"}, {}, USAGE, false},
-  {"ambiguous_abbreviation", {"-n", "zz"}, {}, USAGE, false},
-  {"double_dash", {"--name", "zz"}, {}, USAGE, false},
-  {"missing_value", {"-geometry"}, {}, USAGE, false},
-  {"missing_value_after_good", {"-title", "t", "-fg"}, {}, USAGE, false},
-  {"class_name_520", {"-name", repeat('a', 520)}, {}, USAGE, false},
-  {"class_name_512", {"-name", repeat('a', 512)}, {}, USAGE, false},
-  {"class_name_abbreviated", {"-na", repeat('b', 4096)}, {}, USAGE, false},
-  {"class_name_upper_case", {"-NAM", repeat('c', 600)}, {}, USAGE, false},
+  {"unknown_option", {"-bogus"}, {}, USAGE, false, ""},
+  {"word_without_dash", {"hello"}, {}, USAGE, false, ""},
+  {"ambiguous_abbreviation", {"-n", "zz"}, {}, USAGE, false, ""},
+  {"double_dash", {"--name", "zz"}, {}, USAGE, false, ""},
+  {"missing_value", {"-geometry"}, {}, USAGE, false, ""},
+  {"missing_value_after_good", {"-title", "t", "-fg"}, {}, USAGE, false, ""},
+  {"class_name_520", {"-name", repeat('a', 520)}, {}, USAGE, false, ""},
+  {"class_name_512", {"-name", repeat('a', 512)}, {}, USAGE, false, ""},
+  {"class_name_abbreviated", {"-na", repeat('b', 4096)}, {}, USAGE, false, ""},
+  {"class_name_upper_case", {"-NAM", repeat('c', 600)}, {}, USAGE, false, ""},
   {"display_option", {"-display", ":4242"}, {}, "Can't open display: :4242",
-   false},
+   false, ""},
   {"display_variable", {}, {"DISPLAY=:4343"}, "Can't open display: :4343",
-   false},
+   false, ""},
   {"unknown_fg", {"-fg", "nosuchcolour"}, {}, "Unknown color: nosuchcolour",
-   true},
-  {"unknown_bg", {"-bg", "#12345"}, {}, "Unknown color: #12345", true},
+   true, ""},
+  {"unknown_bg", {"-bg", "#12345"}, {}, "Unknown color: #12345", true, ""},
   {"unknown_bg2", {"-bg2", "notacolour"}, {}, "Unknown color: notacolour",
-   true},
+   true, ""},
+  {"unknown_resource_colour", {}, {}, "Unknown color: nosuchgrey", true,
+   "fltk.background: nosuchgrey\n"},
 };
 
 class Refused : public testing::TestWithParam<Refusal> {};
 
 TEST_P(Refused, EndsWithStatusOneAndTheToolkitsMessage) {
   const Refusal& r = GetParam();
+  server->set_resources(r.resources);
   server->maps();
   Kelvaro k(*server, r.args, r.env);
   int status;
@@ -63,6 +67,7 @@ TEST_P(Refused, EndsWithStatusOneAndTheToolkitsMessage) {
   if (!r.may_map) {
     EXPECT_EQ(server->maps(), 0);
   }
+  server->set_resources("");
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, Refused, testing::ValuesIn(REFUSALS),

@@ -13,6 +13,7 @@ struct Look {
   std::vector<std::string> args;
   Rgb sky, deck, ground;
   int w, h;
+  std::string resources;
   Rgb colour(Role r) const {
     switch (r) {
     case SKY: return sky;
@@ -28,13 +29,18 @@ struct Look {
 };
 
 const Look LOOKS[] = {
-  {"plain", {}, WHITE, BLACK, GREY, 600, 400},
-  {"fg", {"-fg", "#00a000"}, WHITE, 0x00a000, GREY, 600, 400},
-  {"bg", {"-bg", "#3366cc"}, WHITE, BLACK, 0x3366cc, 600, 400},
-  {"bg2", {"-bg2", "#ffe0c0"}, 0xffe0c0, BLACK, GREY, 600, 400},
+  {"plain", {}, WHITE, BLACK, GREY, 600, 400, ""},
+  {"fg", {"-fg", "#00a000"}, WHITE, 0x00a000, GREY, 600, 400, ""},
+  {"bg", {"-bg", "#3366cc"}, WHITE, BLACK, 0x3366cc, 600, 400, ""},
+  {"bg2", {"-bg2", "#ffe0c0"}, 0xffe0c0, BLACK, GREY, 600, 400, ""},
   {"all_three", {"-fg", "#00a000", "-bg", "#3366cc", "-bg2", "#ffe0c0"},
-   0xffe0c0, 0x00a000, 0x3366cc, 600, 400},
-  {"larger", {"-geometry", "800x500"}, WHITE, BLACK, GREY, 800, 500},
+   0xffe0c0, 0x00a000, 0x3366cc, 600, 400, ""},
+  {"larger", {"-geometry", "800x500"}, WHITE, BLACK, GREY, 800, 500, ""},
+  {"resources", {}, 0xffe0c0, 0x00a000, 0x3366cc, 600, 400,
+   "*background: #3366cc\n*foreground: #00a000\n*Text.background: #ffe0c0\n"},
+  // "*background" also matches the sky's resource, Text.background.
+  {"option_over_resource", {"-bg", "#3366cc"}, 0x808080, BLACK, 0x3366cc,
+   600, 400, "*background: #808080\n"},
 };
 
 struct Point {
@@ -97,6 +103,7 @@ Xvfb* ScenePixels::server = nullptr;
 
 TEST_P(ScenePixels, ShapesCaptionsAndMachineAtRest) {
   const Look& look = GetParam();
+  server->set_resources(look.resources);
   Kelvaro k(*server, look.args);
   ASSERT_TRUE(k.wait_window()) << k.err();
 

@@ -71,6 +71,13 @@ Xvfb::Xvfb() {
   XSelectInput(dpy, DefaultRootWindow(dpy), SubstructureNotifyMask);
 }
 
+void Xvfb::set_resources(const std::string& text) {
+  XChangeProperty(dpy, DefaultRootWindow(dpy), XA_RESOURCE_MANAGER, XA_STRING,
+                  8, PropModeReplace, (const unsigned char*)text.data(),
+                  (int)text.size());
+  XSync(dpy, False);
+}
+
 int Xvfb::maps() {
   XSync(dpy, False);
   int n = 0;

@@ -28,6 +28,9 @@ public:
   const std::string& name() const { return display_name; }
   Display* display() const { return dpy; }
   void kill_server();  // abrupt loss, as a crashed or killed server
+  // Replaces the server's X resource database (what xrdb loads), which
+  // programs read when they connect.
+  void set_resources(const std::string& text);
   // Top-level windows mapped since the last call.
   int maps();
 

@@ -2,6 +2,12 @@
 // and under the toolkit's colour and geometry options.
 #include <gtest/gtest.h>
 
+#include <FL/Fl.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+#include <string.h>
+
 #include "x_harness.h"
 
 namespace {
@@ -154,6 +160,54 @@ TEST(SceneWindow, FixedSizeAndTitleWithoutGeometry) {
   ASSERT_TRUE(k.wait_window()) << k.err();
   EXPECT_TRUE(k.fixed_size(600, 400));
   EXPECT_EQ(k.title(), "kelvaro");
+}
+
+// The captions as they should read, drawn by the toolkit in this process on
+// the same server: the program's caption pixels must match them exactly.
+class Reference_Captions : public Fl_Widget {
+public:
+  bool drawn = false;
+  Reference_Captions() : Fl_Widget(0, 0, 600, 70) {}
+  void draw() override {
+    const struct {
+      const char* text;
+      int x, y;
+    } lines[] = {{"QUERNIX KELVARO 2001", 350, 40},
+                 {"8 SEPTEMBRE, TALMORRE", 350, 60},
+                 {"\"OSKAVEL\" team Vemtorik production", 300, 20}};
+    fl_color(FL_WHITE);
+    fl_rectf(0, 0, w(), h());
+    fl_color(FL_BACKGROUND_COLOR);
+    fl_font(FL_HELVETICA, 14);
+    for (const auto& l : lines) fl_draw(l.text, (int)strlen(l.text), l.x, l.y);
+    drawn = true;
+  }
+};
+
+TEST(Captions, ReadExactlyAsWritten) {
+  Xvfb server;
+  Kelvaro k(server, {});
+  ASSERT_TRUE(k.wait_window()) << k.err();
+  Shot program = k.shot(60, 0, 540, 70);
+
+  Fl::display(server.name().c_str());
+  Fl_Double_Window* window = new Fl_Double_Window(600, 70, "reference");
+  Reference_Captions* reference = new Reference_Captions;
+  window->end();
+  window->show();
+  ASSERT_TRUE(poll_until(10, [&] {
+    Fl::wait(0.01);
+    return reference->drawn;
+  }));
+  Fl::flush();
+  XSync(fl_display, False);
+  Shot expected = shot_window(server.display(), fl_xid(window), 60, 0, 540, 70);
+
+  int differing = 0;
+  for (size_t i = 0; i < expected.px.size(); i++)
+    differing += program.px[i] != expected.px[i];
+  EXPECT_EQ(differing, 0);
+  delete window;
 }
 
 }  // namespace

@@ -190,22 +190,25 @@ Window Kelvaro::wait_window(double seconds) {
   return win;
 }
 
-Shot Kelvaro::shot(int x, int y, int w, int h) const {
+Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h) {
   Shot s;
   s.x0 = x;
   s.y0 = y;
   s.w = w;
   s.h = h;
   s.px.assign((size_t)w * h, BLACK);
-  XImage* img = win ? XGetImage(server.display(), win, x, y, w, h, AllPlanes,
-                                ZPixmap)
-                    : nullptr;
+  XImage* img =
+      win ? XGetImage(dpy, win, x, y, w, h, AllPlanes, ZPixmap) : nullptr;
   if (!img) return s;
   for (int j = 0; j < h; j++)
     for (int i = 0; i < w; i++)
       s.px[j * w + i] = XGetPixel(img, i, j) & 0xffffff;
   XDestroyImage(img);
   return s;
+}
+
+Shot Kelvaro::shot(int x, int y, int w, int h) const {
+  return shot_window(server.display(), win, x, y, w, h);
 }
 
 void Kelvaro::size(int* w, int* h) const {

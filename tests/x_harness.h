@@ -52,6 +52,9 @@ struct Shot {
   Rgb at(int x, int y) const { return px[(y - y0) * w + (x - x0)]; }
 };
 
+// Reads a rectangle of any window on the server.
+Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h);
+
 // One run of the program under test, its stderr collected.
 class Kelvaro {
 public:

@@ -102,8 +102,10 @@ void Xvfb::kill_server() {
 }
 
 Kelvaro::Kelvaro(const Xvfb& server, const std::vector<std::string>& args,
-                 const std::vector<std::string>& env)
+                 const std::vector<std::string>& env,
+                 const std::string& binary)
   : server(server) {
+  std::string path = binary.empty() ? KELVARO_BIN : binary;
   int fds[2], outs[2];
   if (pipe(fds) != 0 || pipe(outs) != 0) throw std::runtime_error("pipe");
   child = fork();
@@ -117,10 +119,10 @@ Kelvaro::Kelvaro(const Xvfb& server, const std::vector<std::string>& args,
     setenv("DISPLAY", server.name().c_str(), 1);
     for (const std::string& e : env) putenv(strdup(e.c_str()));
     std::vector<char*> argv;
-    argv.push_back((char*)KELVARO_BIN);
+    argv.push_back((char*)path.c_str());
     for (const std::string& a : args) argv.push_back((char*)a.c_str());
     argv.push_back(nullptr);
-    execv(KELVARO_BIN, argv.data());
+    execv(path.c_str(), argv.data());
     _exit(127);
   }
   close(fds[1]);

@@ -58,8 +58,10 @@ Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h);
 // One run of the program under test, its stderr collected.
 class Kelvaro {
 public:
+  // binary defaults to the program of this build.
   Kelvaro(const Xvfb& server, const std::vector<std::string>& args,
-          const std::vector<std::string>& env = {});
+          const std::vector<std::string>& env = {},
+          const std::string& binary = "");
   ~Kelvaro();
 
   // The program's top-level window once mapped and painted (the sun, which

@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -295,4 +297,62 @@ void Kelvaro::close_request() const {
   ev.xclient.data.l[1] = CurrentTime;
   XSendEvent(dpy, win, False, NoEventMask, &ev);
   XSync(dpy, False);
+}
+
+bool machine_corner(const Shot& s, int* x, int* y) {
+  int rx = -1, ry = -1;
+  for (int j = 0; j < s.h; j++)
+    for (int i = 0; i < s.w; i++)
+      if (s.px[j * s.w + i] == RED) {
+        if (rx < 0 || s.x0 + i < rx) rx = s.x0 + i;
+        if (ry < 0) ry = s.y0 + j;
+      }
+  if (rx < 0) return false;
+  *x = rx - 13;
+  *y = ry - 27;
+  return true;
+}
+
+// The whole area the machine can be seen in during a flight from the deck.
+static Shot flight_area(const Kelvaro& k) { return k.shot(0, 180, 600, 220); }
+
+bool Kelvaro::machine_seen_at(int x, int y) const {
+  int mx, my;
+  return machine_corner(flight_area(*this), &mx, &my) && mx == x && my == y;
+}
+
+std::vector<Sighting> Kelvaro::watch_flight(int end_x, int end_y,
+                                            double seconds) const {
+  std::vector<Sighting> seen;
+  auto start = std::chrono::steady_clock::now();
+  poll_until(seconds, [&] {
+    int x, y;
+    if (!machine_corner(flight_area(*this), &x, &y)) return false;
+    bool at_rest = x == 350 && y == 159;
+    bool moved = seen.empty() ? !at_rest
+                              : x != seen.back().x || y != seen.back().y;
+    if (moved)
+      seen.push_back({x, y, std::chrono::duration<double>(
+                                std::chrono::steady_clock::now() - start)
+                                .count()});
+    return !seen.empty() && seen.back().x == end_x && seen.back().y == end_y;
+  });
+  return seen;
+}
+
+uint64_t Kelvaro::cpu_ns() const {
+  std::ifstream in("/proc/" + std::to_string(child) + "/schedstat");
+  uint64_t ns = 0;
+  in >> ns;
+  return ns;
+}
+
+uint64_t Kelvaro::switches() const {
+  std::ifstream in("/proc/" + std::to_string(child) + "/status");
+  std::string line;
+  uint64_t total = 0;
+  while (std::getline(in, line))
+    if (line.find("ctxt_switches:") != std::string::npos)
+      total += std::stoull(line.substr(line.find(':') + 1));
+  return total;
 }

@@ -55,6 +55,17 @@ struct Shot {
 // Reads a rectangle of any window on the server.
 Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h);
 
+// Where the machine is seen in a shot: the corner of its picture, found from
+// the red band that starts at row 27, column 13 (no red lies above or left of
+// it, and nothing else in the scene is pure red).
+bool machine_corner(const Shot& s, int* x, int* y);
+
+// One position of the machine seen on screen, and when it was first seen.
+struct Sighting {
+  int x, y;
+  double seconds;  // since the watch began
+};
+
 // One run of the program under test, its stderr collected.
 class Kelvaro {
 public:
@@ -91,6 +102,19 @@ public:
   void key(const char* keysym_name) const;
   // What a window manager's close sends.
   void close_request() const;
+
+  // Reads the machine's area of the screen far faster than the ticks come,
+  // and keeps each new position seen, until (end_x, end_y) is seen or the
+  // deadline passes. The rest position is not recorded until it is left.
+  std::vector<Sighting> watch_flight(int end_x, int end_y,
+                                     double seconds = 10) const;
+  // The machine is on screen with its corner at (x, y).
+  bool machine_seen_at(int x, int y) const;
+
+  // CPU time the process has used, in nanoseconds, and its context switches
+  // (each a wake-up or a preemption) so far.
+  uint64_t cpu_ns() const;
+  uint64_t switches() const;
 
 private:
   const Xvfb& server;

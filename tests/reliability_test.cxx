@@ -1,0 +1,234 @@
+// No input a user can give makes the program misbehave: hostile command
+// lines, storms of pointer events, a machine under load, a lost server.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <random>
+
+#include "x_harness.h"
+
+namespace {
+
+Xvfb* server = nullptr;
+
+class Environment : public testing::Environment {
+  void SetUp() override { server = new Xvfb; }
+  void TearDown() override { delete server; }
+};
+testing::Environment* const env =
+    testing::AddGlobalTestEnvironment(new Environment);
+
+// The kernel takes at most 128 KiB in one argument.
+const size_t HUGE_ARG = 131000;
+std::string huge(char c = 'a') { return std::string(HUGE_ARG, c); }
+
+struct Hostile {
+  std::string name;
+  std::vector<std::string> args;
+};
+
+std::vector<Hostile> hostile_command_lines() {
+  std::vector<Hostile> h;
+  for (const char* option : {"-display", "-geometry", "-title", "-name", "-fg",
+                             "-bg", "-bg2", "-scheme", "-di", "-g", "-ti",
+                             "-na"}) {
+    std::string o = option + 1;
+    h.push_back({"huge_" + o, {option, huge()}});
+    h.push_back({"empty_" + o, {option, ""}});
+    h.push_back({"missing_" + o, {option}});
+    h.push_back({"non_utf8_" + o, {option, "\xff\xfe\x80\xc3"}});
+    h.push_back({"format_" + o, {option, "%s%n%s%n%x%x"}});
+  }
+  for (const char* g :
+       {"x", "+", "0x0", "1x1", "-1x-1", "99999999999x99999999999",
+        "65536x65536", "40000x40000", "10x10+-5+-5", "abc", "600x400-0-0",
+        "=600x400", "+99999+99999", "-99999-99999", "600x400+1+1+1",
+        "0x400", "600x0", "x400", "600x", "4294967296x4294967296"})
+    h.push_back({"geometry", {"-geometry", g}});
+  for (const char* c : {"#", "#ffffffffffffffffffffffffffff", "rgb:ff/ff/ff",
+                        "rgbi:1/1/1", "CIEXYZ:1/1/1", "#gggggg", "none"})
+    h.push_back({"colour", {"-fg", c}});
+  for (const char* w : {"hello", "-", "--", "---", "-iconic2", "%s%n"})
+    h.push_back({"word", {w}});
+  h.push_back({"huge_word", {huge('w')}});
+  h.push_back({"huge_option", {"-" + huge('x')}});
+  h.push_back({"every_option_huge",
+               {"-title", huge('t'), "-scheme", huge('s'), "-geometry",
+                huge('1'), "-fg", huge('f')}});
+  std::vector<std::string> many;
+  for (int i = 0; i < 5000; i++) many.push_back("-iconic");
+  h.push_back({"five_thousand_options", many});
+  std::vector<std::string> names;
+  for (int i = 0; i < 200; i++) {
+    names.push_back("-name");
+    names.push_back(std::string(500, 'n'));
+  }
+  h.push_back({"repeated_long_names", names});
+  return h;
+}
+
+class HostileCommandLine : public testing::TestWithParam<Hostile> {};
+
+// Each command line either runs normally, or ends with status 1 and the
+// toolkit's message; no signal ever ends the program. A window too large for
+// the server is an X protocol error, which the toolkit only reports: such a
+// run goes on without a window, and counts as running once reported.
+TEST_P(HostileCommandLine, RunsOrEndsWithStatusOne) {
+  const Hostile& h = GetParam();
+  server->set_resources("");
+  Kelvaro k(*server, h.args);
+  int status = 0;
+  bool ended = false, shown = false;
+  poll_until(20, [&] {
+    ended = k.wait_exit(0, &status);
+    if (ended) return true;
+    shown = k.wait_window(0) != 0;
+    return shown || k.err().find("Bad") != std::string::npos;
+  });
+  if (ended) {
+    EXPECT_EQ(exit_code(status), 1);
+    EXPECT_NE(k.err(), "");
+    EXPECT_EQ(k.err().find("Sanitizer"), std::string::npos) << k.err();
+    return;
+  }
+  ASSERT_FALSE(k.wait_exit(0, &status)) << "ended with " << exit_code(status);
+  if (shown) {
+    k.key("Escape");
+    ASSERT_TRUE(k.wait_exit(10, &status));
+    EXPECT_EQ(exit_code(status), 0);
+  }
+  EXPECT_EQ(k.err().find("Sanitizer"), std::string::npos) << k.err();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileCommandLine, testing::ValuesIn(hostile_command_lines()),
+    [](const testing::TestParamInfo<Hostile>& i) {
+      return std::to_string(i.index) + "_" + i.param.name;
+    });
+
+// Polls until the process has used no CPU for a tenth of a second.
+bool goes_quiet(const Kelvaro& k, double deadline) {
+  uint64_t last = k.cpu_ns();
+  auto since = std::chrono::steady_clock::now();
+  return poll_until(deadline, [&] {
+    uint64_t now = k.cpu_ns();
+    if (now != last) {
+      last = now;
+      since = std::chrono::steady_clock::now();
+    }
+    return std::chrono::steady_clock::now() - since >
+           std::chrono::milliseconds(100);
+  });
+}
+
+TEST(EventStorm, NothingBreaksAndEveryChainEndsByItself) {
+  Kelvaro k(*server, {});
+  ASSERT_TRUE(k.wait_window()) << k.err();
+  std::mt19937 random(20011208);
+  auto pick = [&](int lo, int hi) {
+    return std::uniform_int_distribution<int>(lo, hi)(random);
+  };
+  int events = 0, flights_seen = 0;
+  auto move = [&](int x, int y) { k.move(x, y), events++; };
+  auto button = [&](bool down) { k.button(down), events++; };
+
+  for (int gesture = 0; gesture < 1200; gesture++) {
+    switch (pick(0, 9)) {
+    case 0:  // a second chain: launch from 351, which passes through 350 on
+             // its first tick, and grab it there at once
+      move(360, 180), button(true), button(false);  // back at rest, if away
+      move(360, 180), button(true), move(371, 180), button(false);
+      move(360, 180), button(true), button(false);
+      break;
+    case 1:  // let a flight get going before the storm goes on
+      flights_seen +=
+          poll_until(0.2, [&] { return !k.machine_seen_at(350, 159); });
+      break;
+    default: {
+      int where = pick(0, 9);
+      int x = where < 5 ? pick(351, 389) : where < 8 ? pick(0, 599)
+                                                     : pick(-300, 1000);
+      int y = where < 5 ? pick(160, 198) : where < 8 ? pick(0, 399)
+                                                     : pick(-300, 900);
+      move(x, y);
+      button(true);
+      for (int d = pick(0, 4); d > 0; d--)
+        move(x + pick(-50, 300), y + pick(-50, 50));
+      button(false);
+    }
+    }
+  }
+  printf("%d pointer events stormed, the machine seen away %d times\n",
+         events, flights_seen);
+
+  // Every chain ends by itself; then a press puts the machine back.
+  EXPECT_TRUE(goes_quiet(k, 60));
+  k.click(100, 100);
+  EXPECT_TRUE(poll_until(5, [&] { return k.machine_seen_at(350, 159); }));
+  EXPECT_TRUE(goes_quiet(k, 5));
+  k.key("Escape");
+  int status;
+  ASSERT_TRUE(k.wait_exit(10, &status));
+  EXPECT_EQ(exit_code(status), 0);
+  EXPECT_EQ(k.err(), "");
+}
+
+// Busy loops on every core, for as long as the object lives.
+class Load {
+public:
+  Load() {
+    long cores = sysconf(_SC_NPROCESSORS_ONLN);
+    for (long i = 0; i < cores; i++) {
+      pid_t p = fork();
+      if (p == 0)
+        for (volatile unsigned long n = 0;; n++) {
+        }
+      spinners.push_back(p);
+    }
+  }
+  ~Load() {
+    for (pid_t p : spinners) {
+      kill(p, SIGKILL);
+      waitpid(p, nullptr, 0);
+    }
+  }
+
+private:
+  std::vector<pid_t> spinners;
+};
+
+TEST(UnderLoad, AFlightStillPresentsEveryPositionInOrder) {
+  Kelvaro k(*server, {});
+  ASSERT_TRUE(k.wait_window()) << k.err();
+  Load load;
+  const int flights = 3;
+  for (int f = 0; f < flights; f++) {
+    k.click(370, 180);
+    std::vector<Sighting> seen = k.watch_flight(197, 315);
+    ASSERT_EQ(seen.size(), 21u) << "flight " << f;
+    EXPECT_EQ(seen[8].x, 305);  // the last rolling step
+    EXPECT_EQ(seen[9].y, 161);  // the first falling step
+    k.click(100, 100);
+    ASSERT_TRUE(poll_until(5, [&] { return k.machine_seen_at(350, 159); }));
+  }
+  printf("%d flights under load: %d frames presented\n", flights, flights * 21);
+}
+
+TEST(LostServer, DuringAFlightEndsWithXIOError) {
+  Xvfb doomed;
+  Kelvaro k(doomed, {});
+  ASSERT_TRUE(k.wait_window()) << k.err();
+  k.click(370, 180);
+  ASSERT_TRUE(poll_until(5, [&] { return k.machine_seen_at(314, 159); }));
+  doomed.kill_server();
+  int status;
+  ASSERT_TRUE(k.wait_exit(10, &status));
+  EXPECT_EQ(exit_code(status), 1);
+  EXPECT_EQ(k.err().rfind("X I/O error", 0), 0u) << k.err();
+}
+
+}  // namespace

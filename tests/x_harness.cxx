@@ -185,12 +185,13 @@ static Window viewable_top_level(Display* dpy) {
   return found;
 }
 
+Window Kelvaro::wait_mapped(double seconds) {
+  poll_until(seconds, [&] { return (win = viewable_top_level(server.display())); });
+  return win;
+}
+
 Window Kelvaro::wait_window(double seconds) {
-  Display* dpy = server.display();
-  poll_until(seconds, [&] {
-    win = viewable_top_level(dpy);
-    return win && pixel(30, 30) == YELLOW;
-  });
+  poll_until(seconds, [&] { return wait_mapped(0) && pixel(30, 30) == YELLOW; });
   return win;
 }
 
@@ -204,9 +205,12 @@ Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h) {
   XImage* img =
       win ? XGetImage(dpy, win, x, y, w, h, AllPlanes, ZPixmap) : nullptr;
   if (!img) return s;
-  for (int j = 0; j < h; j++)
+  bool direct = img->bits_per_pixel == 32 && img->byte_order == LSBFirst;
+  for (int j = 0; j < h; j++) {
+    const uint32_t* row = (const uint32_t*)(img->data + j * img->bytes_per_line);
     for (int i = 0; i < w; i++)
-      s.px[j * w + i] = XGetPixel(img, i, j) & 0xffffff;
+      s.px[j * w + i] = (direct ? row[i] : XGetPixel(img, i, j)) & 0xffffff;
+  }
   XDestroyImage(img);
   return s;
 }
@@ -355,4 +359,40 @@ uint64_t Kelvaro::switches() const {
     if (line.find("ctxt_switches:") != std::string::npos)
       total += std::stoull(line.substr(line.find(':') + 1));
   return total;
+}
+
+Load::Load() {
+  long cores = sysconf(_SC_NPROCESSORS_ONLN);
+  for (long i = 0; i < cores; i++) {
+    pid_t p = fork();
+    if (p == 0)
+      for (volatile unsigned long n = 0;; n++) {
+      }
+    spinners.push_back(p);
+  }
+}
+
+Load::~Load() {
+  for (pid_t p : spinners) {
+    kill(p, SIGKILL);
+    waitpid(p, nullptr, 0);
+  }
+}
+
+std::string rest_flight_mismatch(const std::vector<Sighting>& seen) {
+  std::ostringstream why;
+  for (size_t i = 0; i < seen.size() || i < (size_t)REST_FLIGHT_TICKS; i++) {
+    bool expected = i < (size_t)REST_FLIGHT_TICKS, got = i < seen.size();
+    if (expected && got && seen[i].x == REST_FLIGHT[i][0] &&
+        seen[i].y == REST_FLIGHT[i][1])
+      continue;
+    why << "tick " << i + 1 << ": expected ";
+    if (expected) why << "(" << REST_FLIGHT[i][0] << ", " << REST_FLIGHT[i][1] << ")";
+    else why << "nothing";
+    why << ", seen ";
+    if (got) why << "(" << seen[i].x << ", " << seen[i].y << ")";
+    else why << "nothing";
+    why << "; ";
+  }
+  return why.str();
 }

@@ -78,6 +78,9 @@ public:
   // The program's top-level window once mapped and painted (the sun, which
   // no option recolours, is on screen), or 0 after the deadline.
   Window wait_window(double seconds = 10);
+  // Any program's top-level window once mapped, or 0 after the deadline.
+  Window wait_mapped(double seconds = 10);
+  Window window() const { return win; }
   // Waits for the process to end; true with its wait status when it did.
   bool wait_exit(double seconds, int* status);
   // Everything written to stderr and to stdout so far.
@@ -124,6 +127,30 @@ private:
   Window win = 0;
   bool reaped = false;
   void drain_err();
+};
+
+// The machine's top-left corner after each tick of a launch from rest
+// without a drag: 21 ticks, landing at (197, 315).
+const int REST_FLIGHT[][2] = {
+  {349, 159}, {347, 159}, {344, 159}, {340, 159}, {335, 159}, {329, 159},
+  {322, 159}, {314, 159}, {305, 159}, {296, 161}, {287, 165}, {278, 171},
+  {269, 179}, {260, 189}, {251, 201}, {242, 215}, {233, 231}, {224, 249},
+  {215, 269}, {206, 291}, {197, 315},
+};
+const int REST_FLIGHT_TICKS = sizeof REST_FLIGHT / sizeof REST_FLIGHT[0];
+
+// How the positions seen differ from that flight, tick by tick; "" when
+// every tick was seen, in order, and nothing else.
+std::string rest_flight_mismatch(const std::vector<Sighting>& seen);
+
+// Busy loops on every core, for as long as the object lives.
+class Load {
+public:
+  Load();
+  ~Load();
+
+private:
+  std::vector<pid_t> spinners;
 };
 
 // Exit code of a normal ending, or -signal when a signal ended the process.

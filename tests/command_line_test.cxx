@@ -148,6 +148,17 @@ INSTANTIATE_TEST_SUITE_P(Endings, Ends, testing::ValuesIn(ENDINGS),
                            return std::string(i.param.name);
                          });
 
+// An X protocol error is only a warning: a window too large for the server
+// cannot be made, the toolkit says so, and the program goes on.
+TEST(ProtocolError, IsReportedAndTheProgramGoesOn) {
+  Kelvaro k(*server, {"-geometry", "65536x65536"});
+  EXPECT_TRUE(poll_until(10, [&] {
+    return k.err().find("X_CreateWindow: BadValue") != std::string::npos;
+  })) << k.err();
+  int status;
+  EXPECT_FALSE(k.wait_exit(0, &status));
+}
+
 TEST(LostServer, EndsWithXIOErrorAndStatusOne) {
   Xvfb doomed;
   Kelvaro k(doomed, {});

@@ -10,19 +10,13 @@ namespace {
 
 class RealFlight : public testing::Test {
 protected:
-  static Xvfb* server;
-  static void SetUpTestSuite() { server = new Xvfb; }
-  static void TearDownTestSuite() { delete server; }
+  Xvfb* const server = &shared_server();
 
   static void end_with_escape(Kelvaro& k) {
-    k.key("Escape");
-    int status;
-    ASSERT_TRUE(k.wait_exit(10, &status));
-    EXPECT_EQ(exit_code(status), 0);
+    EXPECT_EQ(k.quit(), 0);
     EXPECT_EQ(k.err(), "");
   }
 };
-Xvfb* RealFlight::server = nullptr;
 
 TEST_F(RealFlight, EveryTickIsPresentedInTurnAndThenAPressPutsItBack) {
   Kelvaro k(*server, {});

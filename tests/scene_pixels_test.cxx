@@ -101,11 +101,8 @@ const Box SHAPES[] = {
 
 class ScenePixels : public testing::TestWithParam<Look> {
 protected:
-  static Xvfb* server;
-  static void SetUpTestSuite() { server = new Xvfb; }
-  static void TearDownTestSuite() { delete server; }
+  Xvfb* const server = &shared_server();
 };
-Xvfb* ScenePixels::server = nullptr;
 
 TEST_P(ScenePixels, ShapesCaptionsAndMachineAtRest) {
   const Look& look = GetParam();
@@ -142,10 +139,7 @@ TEST_P(ScenePixels, ShapesCaptionsAndMachineAtRest) {
     }
   EXPECT_EQ(stray, 0);
 
-  int status;
-  k.key("Escape");
-  ASSERT_TRUE(k.wait_exit(10, &status));
-  EXPECT_EQ(exit_code(status), 0);
+  EXPECT_EQ(k.quit(), 0);
   EXPECT_EQ(k.err(), "");
 }
 

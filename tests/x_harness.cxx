@@ -93,6 +93,11 @@ int Xvfb::maps() {
 
 Xvfb::~Xvfb() { kill_server(); }
 
+Xvfb& shared_server() {
+  static Xvfb server;
+  return server;
+}
+
 void Xvfb::kill_server() {
   if (dpy) XCloseDisplay(dpy);
   dpy = nullptr;
@@ -169,6 +174,16 @@ bool Kelvaro::wait_exit(double seconds, int* status) {
   });
   drain_err();
   return reaped;
+}
+
+int Kelvaro::ended(double seconds) {
+  int status;
+  return wait_exit(seconds, &status) ? exit_code(status) : NOT_ENDED;
+}
+
+int Kelvaro::quit() {
+  key("Escape");
+  return ended();
 }
 
 static Window viewable_top_level(Display* dpy) {

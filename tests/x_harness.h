@@ -40,6 +40,9 @@ private:
   Display* dpy = nullptr;
 };
 
+// One server for a whole test program, started on first use.
+Xvfb& shared_server();
+
 // 0xRRGGBB colours.
 typedef uint32_t Rgb;
 const Rgb WHITE = 0xffffff, BLACK = 0x000000, BLUE = 0x0000ff,
@@ -83,6 +86,10 @@ public:
   Window window() const { return win; }
   // Waits for the process to end; true with its wait status when it did.
   bool wait_exit(double seconds, int* status);
+  // Waits for the end: the exit code (-signal for a signal), or NOT_ENDED.
+  int ended(double seconds = 10);
+  // Escape in the window, then ended().
+  int quit();
   // Everything written to stderr and to stdout so far.
   std::string err();
   std::string out();
@@ -152,6 +159,8 @@ public:
 private:
   std::vector<pid_t> spinners;
 };
+
+const int NOT_ENDED = -1000;
 
 // Exit code of a normal ending, or -signal when a signal ended the process.
 int exit_code(int status);

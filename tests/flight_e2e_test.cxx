@@ -11,16 +11,17 @@ namespace {
 class RealFlight : public testing::Test {
 protected:
   Xvfb* const server = &shared_server();
+  Kelvaro k{*server, {}};
 
-  static void end_with_escape(Kelvaro& k) {
+  void SetUp() override { ASSERT_TRUE(k.wait_window()) << k.err(); }
+
+  void end_with_escape() {
     EXPECT_EQ(k.quit(), 0);
     EXPECT_EQ(k.err(), "");
   }
 };
 
 TEST_F(RealFlight, EveryTickIsPresentedInTurnAndThenAPressPutsItBack) {
-  Kelvaro k(*server, {});
-  ASSERT_TRUE(k.wait_window()) << k.err();
   ASSERT_TRUE(k.machine_seen_at(350, 159));
 
   k.click(370, 180);
@@ -38,12 +39,10 @@ TEST_F(RealFlight, EveryTickIsPresentedInTurnAndThenAPressPutsItBack) {
   // At rest it stays: a press anywhere puts it back on the deck.
   k.click(100, 100);
   EXPECT_TRUE(poll_until(5, [&] { return k.machine_seen_at(350, 159); }));
-  end_with_escape(k);
+  end_with_escape();
 }
 
 TEST_F(RealFlight, DraggedRightItLaunchesFromWhereItWasLetGo) {
-  Kelvaro k(*server, {});
-  ASSERT_TRUE(k.wait_window()) << k.err();
   k.move(375, 190);
   k.button(true);
   for (int x = 380; x <= 425; x += 5) k.move(x, 190);
@@ -54,15 +53,13 @@ TEST_F(RealFlight, DraggedRightItLaunchesFromWhereItWasLetGo) {
   k.button(false);
   // From 400 the model lands at x 153 after 25 ticks.
   EXPECT_TRUE(poll_until(10, [&] { return k.machine_seen_at(153, 315); }));
-  end_with_escape(k);
+  end_with_escape();
 }
 
 TEST_F(RealFlight, EscapeDuringAFlightEndsWithZero) {
-  Kelvaro k(*server, {});
-  ASSERT_TRUE(k.wait_window()) << k.err();
   k.click(370, 190);
   EXPECT_TRUE(poll_until(5, [&] { return k.machine_seen_at(314, 159); }));
-  end_with_escape(k);
+  end_with_escape();
 }
 
 }  // namespace

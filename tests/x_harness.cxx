@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,7 +40,7 @@ int exit_code(int status) {
 // reason to end the test program.
 static int ignore_x_error(Display*, XErrorEvent*) { return 0; }
 
-Xvfb::Xvfb() {
+Xvfb::Xvfb(unsigned long memory_limit) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
   pid = fork();
@@ -49,6 +50,10 @@ Xvfb::Xvfb() {
     dup2(devnull, 2);
     close(fds[0]);
     std::string fd = std::to_string(fds[1]);
+    if (memory_limit) {
+      struct rlimit limit = {memory_limit, memory_limit};
+      setrlimit(RLIMIT_AS, &limit);
+    }
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0",
            "1024x768x24", "-nolisten", "tcp", "-noreset", (char*)nullptr);
     _exit(127);

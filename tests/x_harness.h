@@ -20,10 +20,11 @@ typedef unsigned long Window;
 // Polls cond until it holds or the deadline passes; returns its last value.
 bool poll_until(double seconds, const std::function<bool()>& cond);
 
-// A headless X server of our own, on the first free display number.
+// A headless X server of our own, on the first free display number; given a
+// memory limit in bytes, a server short of memory.
 class Xvfb {
 public:
-  Xvfb();
+  explicit Xvfb(unsigned long memory_limit = 0);
   ~Xvfb();
   const std::string& name() const { return display_name; }
   Display* display() const { return dpy; }

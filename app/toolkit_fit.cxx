@@ -1,0 +1,117 @@
+// The toolkit's settings and guards for this program, each with its reason.
+#include "toolkit_fit.h"
+
+#include <FL/Fl.H>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fontconfig/fontconfig.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+// The toolkit copies the window class name twice, with a terminator each,
+// into a 1 KiB buffer when it maps the window; a longer name overruns it.
+const size_t CLASS_NAME_MAX = 511;
+
+// X carries a window's width and height in 16 bits and its coordinates as
+// signed 16-bit numbers, so no window can usefully be larger than this. The
+// toolkit passes a larger size on anyway, and the window is never made or
+// never painted while the program runs on.
+const unsigned WINDOW_SIZE_MAX = 32767;
+
+// The toolkit opens an X input method when it connects, for text entry, which
+// this program has none of. With Xlib's own method that costs more than half
+// of start-up's work (the locale's whole compose table, and a font set for
+// the method's status area) and, with an input method server, a session
+// with it. Naming a method that no server offers leaves the program with
+// none; keys then come as plain key events, as the scene needs.
+const char* const NO_INPUT_METHOD = "@im=kelvaro-has-no-text-entry";
+
+// The toolkit's one warning about that is expected, and dropped.
+const char* const NO_INPUT_METHOD_WARNING = "XOpenIM() failed";
+
+// True when the toolkit reads word as the option whose full name is name,
+// given after a dash: any prefix of at least least letters, in any case.
+static bool is_option(const char* word, const char* name, size_t least) {
+  if (word[0] != '-') return false;
+  size_t n = strlen(word + 1);
+  return n >= least && n <= strlen(name) && strncasecmp(word + 1, name, n) == 0;
+}
+
+// Refuses, before anything is shown, the option values the toolkit would
+// take and then mishandle. Any word may be an option's value, and a value
+// never reads as either kind of refused option, so each pair of words is
+// tried as an option and its value.
+static void refuse_unsafe_values(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; i++) {
+    const char* value = argv[i + 1];
+    // The same usage text the toolkit gives for an argument it refuses.
+    if (is_option(argv[i], "name", 2) && strlen(value) > CLASS_NAME_MAX)
+      Fl::fatal("options are:\n%s", Fl::help);
+    // The size read here the way the toolkit reads it.
+    int x, y;
+    unsigned w, h;
+    int given = is_option(argv[i], "geometry", 1)
+                    ? XParseGeometry(value, &x, &y, &w, &h) : 0;
+    if ((given & WidthValue && w > WINDOW_SIZE_MAX) ||
+        (given & HeightValue && h > WINDOW_SIZE_MAX))
+      Fl::fatal("%s %s: a window can be at most %u pixels wide and high",
+                argv[i], value, WINDOW_SIZE_MAX);
+  }
+}
+
+static void (*toolkit_warning)(const char*, ...);
+
+// Every warning but the expected one, such as an X protocol error, is passed
+// on as it comes.
+static void warning(const char* format, ...) {
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (strcmp(text, NO_INPUT_METHOD_WARNING) != 0) toolkit_warning("%s", text);
+}
+
+static void open_no_input_method() {
+  setenv("XMODIFIERS", NO_INPUT_METHOD, 1);
+  toolkit_warning = Fl::warning;
+  Fl::warning = warning;
+}
+
+// The captions need fontconfig, which the toolkit sets up at the first
+// caption. Set up that way, it also parses every template configuration
+// that the system has not enabled, a third of its work, only to list them.
+// Loading the system's configuration here instead gives the same fonts
+// without that, and the toolkit's set-up then keeps it. A configuration that
+// fails to load, or names no cache folder (fontconfig then adds its own),
+// is left to the toolkit, which loads it as before, with fontconfig's
+// fallbacks.
+static bool names_cache_folder(FcConfig* config) {
+  FcStrList* folders = FcConfigGetCacheDirs(config);
+  bool any = folders && FcStrListNext(folders);
+  if (folders) FcStrListDone(folders);
+  return any;
+}
+
+static void load_font_configuration() {
+  // fontconfig reads FC_DEBUG on its own set-up paths only; this call reads
+  // it and loads nothing, so FC_DEBUG still shows the configuration loading.
+  FcStrFree(FcLangNormalize((const FcChar8*)"C"));
+  FcConfig* config = FcConfigCreate();
+  if (!config) return;
+  if (FcConfigParseAndLoad(config, nullptr, FcTrue) && names_cache_folder(config) &&
+      FcConfigBuildFonts(config))
+    FcConfigSetCurrent(config);
+  FcConfigDestroy(config);  // the current configuration keeps its own hold
+}
+
+void fit_toolkit(int argc, char** argv) {
+  // The toolkit reports an unknown argument or colour through Fl::error and
+  // would carry on; here it gives up with status 1, as for a missing display.
+  Fl::error = Fl::fatal;
+  refuse_unsafe_values(argc, argv);
+  open_no_input_method();
+  load_font_configuration();
+}

@@ -1,0 +1,10 @@
+// What makes the toolkit fit this program, set before the window is made.
+#ifndef KELVARO_TOOLKIT_FIT_H
+#define KELVARO_TOOLKIT_FIT_H
+
+// Makes the toolkit's errors end the program, refuses the command lines it
+// would mishandle, and spares it the start-up work this program has no use
+// for. Ends the process with status 1 on a refused command line.
+void fit_toolkit(int argc, char** argv);
+
+#endif

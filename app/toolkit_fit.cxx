@@ -1,7 +1,10 @@
 // The toolkit's settings and guards for this program, each with its reason.
 #include "toolkit_fit.h"
+#include "window_icons.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_RGB_Image.H>
+#include <FL/Fl_Window.H>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fontconfig/fontconfig.h>
@@ -9,6 +12,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <vector>
 
 // The toolkit copies the window class name twice, with a terminator each,
 // into a 1 KiB buffer when it maps the window; a longer name overruns it.
@@ -30,6 +35,11 @@ const char* const NO_INPUT_METHOD = "@im=kelvaro-has-no-text-entry";
 
 // The toolkit's one warning about that is expected, and dropped.
 const char* const NO_INPUT_METHOD_WARNING = "XOpenIM() failed";
+
+// The window's class, by which desktops tie it to the menu entry; the
+// toolkit's own, "FLTK", is shared by every program made with it. -name still
+// replaces it; the toolkit reads its colour resources as "fltk" either way.
+const char* const WINDOW_CLASS = "kelvaro";
 
 // True when the toolkit reads word as the option whose full name is name,
 // given after a dash: any prefix of at least least letters, in any case.
@@ -107,6 +117,19 @@ static void load_font_configuration() {
   FcConfigDestroy(config);  // the current configuration keeps its own hold
 }
 
+// Names every window kelvaro and gives it the icon, for taskbars and window
+// switchers. The toolkit keeps copies of the images.
+static void name_windows() {
+  Fl_Window::default_xclass(WINDOW_CLASS);
+  std::vector<const Fl_RGB_Image*> icons;
+  for (int i = 0; i < WINDOW_ICON_COUNT; i++) {
+    const Window_Icon& icon = WINDOW_ICONS[i];
+    icons.push_back(new Fl_RGB_Image(icon.rgba, icon.size, icon.size, 4));
+  }
+  Fl_Window::default_icons(icons.data(), (int)icons.size());
+  for (const Fl_RGB_Image* image : icons) delete image;
+}
+
 void fit_toolkit(int argc, char** argv) {
   // The toolkit reports an unknown argument or colour through Fl::error and
   // would carry on; here it gives up with status 1, as for a missing display.
@@ -114,4 +137,5 @@ void fit_toolkit(int argc, char** argv) {
   refuse_unsafe_values(argc, argv);
   open_no_input_method();
   load_font_configuration();
+  name_windows();
 }

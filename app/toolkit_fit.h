@@ -3,8 +3,9 @@
 #define KELVARO_TOOLKIT_FIT_H
 
 // Makes the toolkit's errors end the program, refuses the command lines it
-// would mishandle, and spares it the start-up work this program has no use
-// for. Ends the process with status 1 on a refused command line.
+// would mishandle, spares it the start-up work this program has no use for,
+// and names the window kelvaro, with its icon. Ends the process with status
+// 1 on a refused command line.
 void fit_toolkit(int argc, char** argv);
 
 #endif

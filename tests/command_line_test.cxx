@@ -90,26 +90,26 @@ struct Accepted {
 };
 
 const Accepted ACCEPTED[] = {
-  {"no_arguments", {}, "kelvaro", "FLTK", false},
-  {"title", {"-title", "Pier"}, "Pier", "FLTK", false},
-  {"title_abbreviated", {"-ti", "Pier"}, "Pier", "FLTK", false},
+  {"no_arguments", {}, "kelvaro", "kelvaro", false},
+  {"title", {"-title", "Pier"}, "Pier", "kelvaro", false},
+  {"title_abbreviated", {"-ti", "Pier"}, "Pier", "kelvaro", false},
   {"class_name", {"-name", "zz"}, "kelvaro", "zz", false},
   {"class_name_abbreviated", {"-na", "zz"}, "kelvaro", "zz", false},
   {"class_name_511", {"-name", repeat('a', 511)}, "kelvaro", repeat('a', 511),
    false},
   {"class_name_as_title", {"-title", "-name", "-na", repeat('d', 300)},
    "-name", repeat('d', 300), false},
-  {"display_option", {"-display", "<server>"}, "kelvaro", "FLTK", false},
+  {"display_option", {"-display", "<server>"}, "kelvaro", "kelvaro", false},
   // With no window manager to honour it, the iconic hint is only a hint.
-  {"iconic", {"-iconic"}, "kelvaro", "FLTK", true},
-  {"geometry_position", {"-geometry", "+40+50"}, "kelvaro", "FLTK", false},
-  {"geometry_32767_wide", {"-geometry", "32767x400"}, "kelvaro", "FLTK", false,
+  {"iconic", {"-iconic"}, "kelvaro", "kelvaro", true},
+  {"geometry_position", {"-geometry", "+40+50"}, "kelvaro", "kelvaro", false},
+  {"geometry_32767_wide", {"-geometry", "32767x400"}, "kelvaro", "kelvaro", false,
    32767, 400},
-  {"geometry_32767_high", {"-g", "600x32767"}, "kelvaro", "FLTK", false, 600,
+  {"geometry_32767_high", {"-g", "600x32767"}, "kelvaro", "kelvaro", false, 600,
    32767},
-  {"geometry_2000x1500", {"-geometry", "2000x1500"}, "kelvaro", "FLTK", false,
+  {"geometry_2000x1500", {"-geometry", "2000x1500"}, "kelvaro", "kelvaro", false,
    2000, 1500},
-  {"geometry_1x1", {"-geometry", "1x1"}, "kelvaro", "FLTK", false, 1, 1},
+  {"geometry_1x1", {"-geometry", "1x1"}, "kelvaro", "kelvaro", false, 1, 1},
 };
 
 class Runs : public testing::TestWithParam<Accepted> {};

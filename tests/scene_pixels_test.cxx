@@ -42,11 +42,18 @@ const Look LOOKS[] = {
   {"all_three", {"-fg", "#00a000", "-bg", "#3366cc", "-bg2", "#ffe0c0"},
    0xffe0c0, 0x00a000, 0x3366cc, 600, 400, ""},
   {"larger", {"-geometry", "800x500"}, WHITE, BLACK, GREY, 800, 500, ""},
+  {"other_options", {"-scheme", "plastic", "-kbd", "-dnd", "-tooltips"}, WHITE,
+   BLACK, GREY, 600, 400, ""},
+  {"other_options_off", {"-scheme", "gtk+", "-nokbd", "-nodnd", "-notooltips"},
+   WHITE, BLACK, GREY, 600, 400, ""},
+  // The colour resources, by exactly the names the manual page gives.
   {"resources", {}, 0xffe0c0, 0x00a000, 0x3366cc, 600, 400,
-   "*background: #3366cc\n*foreground: #00a000\n*Text.background: #ffe0c0\n"},
+   "fltk.background: #3366cc\nfltk.foreground: #00a000\nText.background: #ffe0c0\n"},
   // "*background" also matches the sky's resource, Text.background.
-  {"option_over_resource", {"-bg", "#3366cc"}, 0x808080, BLACK, 0x3366cc,
-   600, 400, "*background: #808080\n"},
+  {"wildcard_resource", {}, 0x808080, BLACK, 0x808080, 600, 400,
+   "*background: #808080\n"},
+  {"option_over_resource", {"-bg", "#3366cc"}, WHITE, BLACK, 0x3366cc, 600,
+   400, "fltk.background: #808080\n"},
 };
 
 struct Point {

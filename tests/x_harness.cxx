@@ -255,13 +255,33 @@ bool Kelvaro::fixed_size(int w, int h) const {
          hints.min_height == h && hints.max_height == h;
 }
 
-std::string Kelvaro::wm_class() const {
+std::string Kelvaro::wm_class(std::string* res_class) const {
   XClassHint hint = {};
   if (!XGetClassHint(server.display(), win, &hint)) return "";
   std::string name = hint.res_name ? hint.res_name : "";
+  if (res_class) *res_class = hint.res_class ? hint.res_class : "";
   XFree(hint.res_name);
   XFree(hint.res_class);
   return name;
+}
+
+std::vector<int> Kelvaro::icon_sizes() const {
+  Display* dpy = server.display();
+  Atom type;
+  int format;
+  unsigned long n = 0, left;
+  unsigned char* data = nullptr;
+  std::vector<int> sizes;
+  if (XGetWindowProperty(dpy, win, XInternAtom(dpy, "_NET_WM_ICON", False), 0,
+                         1 << 20, False, XA_CARDINAL, &type, &format, &n, &left,
+                         &data) != Success || !data)
+    return sizes;
+  // Each icon: width, height, then width * height pixels.
+  const long* v = (const long*)data;
+  for (unsigned long i = 0; i + 2 <= n; i += 2 + v[i] * v[i + 1])
+    sizes.push_back((int)v[i]);
+  XFree(data);
+  return sizes;
 }
 
 std::string Kelvaro::title() const {

@@ -100,7 +100,10 @@ public:
   void size(int* w, int* h) const;
   // The window manager is asked to keep the window at exactly w by h.
   bool fixed_size(int w, int h) const;
-  std::string wm_class() const;
+  // The window's class name (WM_CLASS's first part), and its second part.
+  std::string wm_class(std::string* res_class = nullptr) const;
+  // Widths of the icons the window carries for taskbars (_NET_WM_ICON).
+  std::vector<int> icon_sizes() const;
   std::string title() const;
   // The window asks the window manager to start it iconified.
   bool iconic_hint() const;

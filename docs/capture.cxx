@@ -1,0 +1,84 @@
+// Paints the README's pictures with the real program on a private Xvfb: the
+// scene at rest, and every frame of a flight launched from rest without a
+// drag, each read from the window as soon as the program presents it.
+//
+//   kelvaro_capture FOLDER
+//
+// Writes FOLDER/rest.ppm and FOLDER/flight-01.ppm to flight-21.ppm; fails
+// unless all 21 positions of the flight were seen, in order.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "pier_scene.h"
+#include "x_harness.h"
+
+namespace {
+
+const int W = 600, H = 400;
+
+bool write_ppm(const std::string& path, const Shot& s) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  fprintf(f, "P6\n%d %d\n255\n", s.w, s.h);
+  for (Rgb p : s.px) {
+    unsigned char rgb[3] = {(unsigned char)(p >> 16), (unsigned char)(p >> 8),
+                            (unsigned char)p};
+    fwrite(rgb, 1, 3, f);
+  }
+  return fclose(f) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    fprintf(stderr, "usage: kelvaro_capture FOLDER\n");
+    return 2;
+  }
+  std::string folder = argv[1];
+  Xvfb server;
+  Kelvaro k(server, {});
+  if (!k.wait_window()) {
+    fprintf(stderr, "kelvaro_capture: no window: %s\n", k.err().c_str());
+    return 1;
+  }
+  if (!write_ppm(folder + "/rest.ppm", k.shot(0, 0, W, H))) {
+    perror(folder.c_str());
+    return 1;
+  }
+
+  // Each new position of the machine is a new frame; the whole window is
+  // read far faster than the ticks come.
+  std::vector<Sighting> seen;
+  std::vector<Shot> frames;
+  k.click(370, 180);
+  poll_until(10, [&] {
+    Shot s = k.shot(0, 0, W, H);
+    int x, y;
+    if (!machine_corner(s, &x, &y)) return false;
+    bool moved = seen.empty() ? !(x == START_X && y == START_Y)
+                              : x != seen.back().x || y != seen.back().y;
+    if (moved) {
+      seen.push_back({x, y, 0});
+      frames.push_back(s);
+    }
+    return x == REST_FLIGHT[REST_FLIGHT_TICKS - 1][0] &&
+           y == REST_FLIGHT[REST_FLIGHT_TICKS - 1][1];
+  });
+  std::string mismatch = rest_flight_mismatch(seen);
+  if (!mismatch.empty()) {
+    fprintf(stderr, "kelvaro_capture: the flight was not seen whole: %s\n",
+            mismatch.c_str());
+    return 1;
+  }
+  for (size_t i = 0; i < frames.size(); i++) {
+    std::string n = std::to_string(i + 1);
+    if (!write_ppm(folder + "/flight-" + (i < 9 ? "0" : "") + n + ".ppm", frames[i])) {
+      perror(folder.c_str());
+      return 1;
+    }
+  }
+  k.quit();
+  return 0;
+}

@@ -67,7 +67,7 @@ bool machine_corner(const Shot& s, int* x, int* y);
 // One position of the machine seen on screen, and when it was first seen.
 struct Sighting {
   int x, y;
-  double seconds;  // since the watch began
+  double seconds;  // since the watch began, when the frame was reported
 };
 
 // One run of the program under test, its stderr collected.
@@ -117,9 +117,10 @@ public:
   // What a window manager's close sends.
   void close_request() const;
 
-  // Reads the machine's area of the screen far faster than the ticks come,
-  // and keeps each new position seen, until (end_x, end_y) is seen or the
-  // deadline passes. The rest position is not recorded until it is left.
+  // Reads the area a flight from rest passes through each time the program
+  // presents a frame, and keeps each new position seen, until (end_x, end_y)
+  // is seen or the deadline passes. The rest position is not recorded until
+  // it is left.
   std::vector<Sighting> watch_flight(int end_x, int end_y,
                                      double seconds = 10) const;
   // The machine is on screen with its corner at (x, y).

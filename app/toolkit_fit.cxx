@@ -50,9 +50,10 @@ static bool is_option(const char* word, const char* name, size_t least) {
 }
 
 // Refuses, before anything is shown, the option values the toolkit would
-// take and then mishandle. Any word may be an option's value, and a value
-// never reads as either kind of refused option, so each pair of words is
-// tried as an option and its value.
+// take and then mishandle. Any word may be an option's value, so each pair
+// of words is tried as an option and its value; where the first word is in
+// fact another option's value, the second is a stray word that the toolkit
+// refuses too, with its usage text.
 static void refuse_unsafe_values(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i++) {
     const char* value = argv[i + 1];

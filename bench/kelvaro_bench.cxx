@@ -144,7 +144,7 @@ double startup_instructions(Xvfb& x, const Client& c) {
   if (fd < 0) return NAN;
   close(fd);
   std::vector<std::string> args = {"--tool=callgrind", "--callgrind-out-file=" + std::string(out)};
-  args.push_back(c.program.empty() ? KELVARO_BIN : c.program);
+  args.push_back(c.program);
   args.insert(args.end(), c.args.begin(), c.args.end());
   x.maps();
   double total = NAN;
@@ -274,6 +274,7 @@ int main(int argc, char** argv) {
   }
 
   // Start-up, alternately, so that all three see the same machine.
+  if (program.empty()) program = KELVARO_BIN;
   const Client kelvaro = {program, {}, sun_painted};
   const Client xclock = {XCLOCK[0], {XCLOCK.begin() + 1, XCLOCK.end()}, text_painted};
   std::vector<double> kelvaro_ms, xclock_ms, xlogo_ms, kelvaro_cpu, xclock_cpu;

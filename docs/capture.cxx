@@ -1,6 +1,6 @@
 // Paints the README's pictures with the real program on a private Xvfb: the
 // scene at rest, and every frame of a flight launched from rest without a
-// drag, each read from the window as soon as the program presents it.
+// drag, each read from the window as the program presents it.
 //
 //   kelvaro_capture FOLDER
 //
@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "pier_scene.h"
 #include "x_harness.h"
 
 namespace {
@@ -48,24 +47,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  // Each new position of the machine is a new frame; the whole window is
-  // read far faster than the ticks come.
-  std::vector<Sighting> seen;
   std::vector<Shot> frames;
   k.click(370, 180);
-  poll_until(10, [&] {
-    Shot s = k.shot(0, 0, W, H);
-    int x, y;
-    if (!machine_corner(s, &x, &y)) return false;
-    bool moved = seen.empty() ? !(x == START_X && y == START_Y)
-                              : x != seen.back().x || y != seen.back().y;
-    if (moved) {
-      seen.push_back({x, y, 0});
-      frames.push_back(s);
-    }
-    return x == REST_FLIGHT[REST_FLIGHT_TICKS - 1][0] &&
-           y == REST_FLIGHT[REST_FLIGHT_TICKS - 1][1];
-  });
+  std::vector<Sighting> seen = k.watch_flight(197, 315, 10, &frames);
   std::string mismatch = rest_flight_mismatch(seen);
   if (!mismatch.empty()) {
     fprintf(stderr, "kelvaro_capture: the flight was not seen whole: %s\n",

@@ -16,10 +16,18 @@ struct Refusal {
   const char* name;
   std::vector<std::string> args;
   std::vector<std::string> env;
-  const char* message;  // the start of what the toolkit writes to stderr
+  std::string message;  // the start of what the toolkit writes to stderr
   bool may_map;         // an unknown colour is found while the window maps
   std::string resources;
 };
+
+// A window size refused before anything is shown; the last two arguments are
+// the option and its value.
+Refusal too_large(const char* name, const std::vector<std::string>& args) {
+  std::string option = args[args.size() - 2], value = args.back();
+  return {name, args, {}, option + " " + value + ": a window can be at most 32767 pixels",
+          false, ""};
+}
 
 const Refusal REFUSALS[] = {
   {"unknown_option", {"-bogus"}, {}, USAGE, false, ""},
@@ -44,20 +52,13 @@ const Refusal REFUSALS[] = {
   {"unknown_resource_colour", {}, {}, "Unknown color: nosuchgrey", true,
    "fltk.background: nosuchgrey\n"},
   // Sizes X cannot carry, which the toolkit would pass on anyway.
-  {"geometry_65536_square", {"-geometry", "65536x65536"}, {},
-   "-geometry 65536x65536: a window can be at most 32767 pixels", false, ""},
-  {"geometry_65536_wide", {"-g", "65536x400"}, {},
-   "-g 65536x400: a window can be at most 32767", false, ""},
-  {"geometry_40000_wide", {"-GEOM", "40000x400"}, {},
-   "-GEOM 40000x400: a window can", false, ""},
-  {"geometry_32768_wide", {"-geometry", "32768x400"}, {},
-   "-geometry 32768x400: a window can", false, ""},
-  {"geometry_32768_high", {"-ge", "600x32768"}, {},
-   "-ge 600x32768: a window can", false, ""},
-  {"geometry_wraps_in_16_bits", {"-Geometry", "600x70000"}, {},
-   "-Geometry 600x70000: a window can", false, ""},
-  {"geometry_with_position", {"-iconic", "-geometry", "99999x99999+10+10"}, {},
-   "-geometry 99999x99999+10+10: a window can", false, ""},
+  too_large("geometry_65536_square", {"-geometry", "65536x65536"}),
+  too_large("geometry_65536_wide", {"-g", "65536x400"}),
+  too_large("geometry_40000_wide", {"-GEOM", "40000x400"}),
+  too_large("geometry_32768_wide", {"-geometry", "32768x400"}),
+  too_large("geometry_32768_high", {"-ge", "600x32768"}),
+  too_large("geometry_wraps_in_16_bits", {"-Geometry", "600x70000"}),
+  too_large("geometry_with_position", {"-iconic", "-geometry", "99999x99999+10+10"}),
 };
 
 class Refused : public testing::TestWithParam<Refusal> {};

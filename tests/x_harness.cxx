@@ -382,7 +382,8 @@ bool Kelvaro::machine_seen_at(int x, int y) const {
 // machine's area. A watcher that polled instead would compete with the
 // program for the CPU all the time, and fall behind when every core is busy.
 std::vector<Sighting> Kelvaro::watch_flight(int end_x, int end_y,
-                                            double seconds) const {
+                                            double seconds,
+                                            std::vector<Shot>* frames) const {
   std::vector<Sighting> seen;
   Display* dpy = XOpenDisplay(server.name().c_str());
   int damage_event, damage_error;
@@ -391,6 +392,8 @@ std::vector<Sighting> Kelvaro::watch_flight(int end_x, int end_y,
     return seen;
   }
   Damage damage = XDamageCreate(dpy, win, XDamageReportNonEmpty);
+  int w = 0, h = 0;
+  if (frames) size(&w, &h);
   auto start = std::chrono::steady_clock::now();
   auto deadline = start + std::chrono::duration<double>(seconds);
   for (;;) {
@@ -399,11 +402,15 @@ std::vector<Sighting> Kelvaro::watch_flight(int end_x, int end_y,
     double now = std::chrono::duration<double>(
                      std::chrono::steady_clock::now() - start).count();
     int x, y;
-    if (machine_corner(rest_flight_area(dpy, win), &x, &y)) {
+    Shot s = frames ? shot_window(dpy, win, 0, 0, w, h) : rest_flight_area(dpy, win);
+    if (machine_corner(s, &x, &y)) {
       bool at_rest = x == 350 && y == 159;
       bool moved = seen.empty() ? !at_rest
                                 : x != seen.back().x || y != seen.back().y;
-      if (moved) seen.push_back({x, y, now});
+      if (moved) {
+        seen.push_back({x, y, now});
+        if (frames) frames->push_back(s);
+      }
       if (x == end_x && y == end_y && !seen.empty()) break;
     }
     bool damaged = false;

@@ -120,9 +120,10 @@ public:
   // Reads the area a flight from rest passes through each time the program
   // presents a frame, and keeps each new position seen, until (end_x, end_y)
   // is seen or the deadline passes. The rest position is not recorded until
-  // it is left.
-  std::vector<Sighting> watch_flight(int end_x, int end_y,
-                                     double seconds = 10) const;
+  // it is left. Given frames, it reads the whole window instead and keeps
+  // it for each position.
+  std::vector<Sighting> watch_flight(int end_x, int end_y, double seconds = 10,
+                                     std::vector<Shot>* frames = nullptr) const;
   // The machine is on screen with its corner at (x, y).
   bool machine_seen_at(int x, int y) const;
 

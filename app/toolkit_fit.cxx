@@ -1,4 +1,5 @@
-// The toolkit's settings and guards for this program, each with its reason.
+// The toolkit's settings and guards for this program, each with its reason;
+// those for every toolkit version and display system.
 #include "toolkit_fit.h"
 #include "window_icons.h"
 
@@ -8,9 +9,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fontconfig/fontconfig.h>
-#include <stdarg.h>
-#include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <vector>
@@ -24,17 +22,6 @@ const size_t CLASS_NAME_MAX = 511;
 // toolkit passes a larger size on anyway, and the window is never made or
 // never painted while the program runs on.
 const unsigned WINDOW_SIZE_MAX = 32767;
-
-// The toolkit opens an X input method when it connects, for text entry, which
-// this program has none of. With Xlib's own method that costs more than half
-// of start-up's work (the locale's whole compose table, and a font set for
-// the method's status area) and, with an input method server, a session
-// with it. Naming a method that no server offers leaves the program with
-// none; keys then come as plain key events, as the scene needs.
-const char* const NO_INPUT_METHOD = "@im=kelvaro-has-no-text-entry";
-
-// The toolkit's one warning about that is expected, and dropped.
-const char* const NO_INPUT_METHOD_WARNING = "XOpenIM() failed";
 
 // The window's class, by which desktops tie it to the menu entry; the
 // toolkit's own, "FLTK", is shared by every program made with it. -name still
@@ -70,25 +57,6 @@ static void refuse_unsafe_values(int argc, char** argv) {
       Fl::fatal("%s %s: a window can be at most %u pixels wide and high",
                 argv[i], value, WINDOW_SIZE_MAX);
   }
-}
-
-static void (*toolkit_warning)(const char*, ...);
-
-// Every warning but the expected one, such as an X protocol error, is passed
-// on as it comes.
-static void warning(const char* format, ...) {
-  char text[1024];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  if (strcmp(text, NO_INPUT_METHOD_WARNING) != 0) toolkit_warning("%s", text);
-}
-
-static void open_no_input_method() {
-  setenv("XMODIFIERS", NO_INPUT_METHOD, 1);
-  toolkit_warning = Fl::warning;
-  Fl::warning = warning;
 }
 
 // The captions need fontconfig, which the toolkit sets up at the first
@@ -136,7 +104,13 @@ void fit_toolkit(int argc, char** argv) {
   // would carry on; here it gives up with status 1, as for a missing display.
   Fl::error = Fl::fatal;
   refuse_unsafe_values(argc, argv);
-  open_no_input_method();
+  fit_x11();
+  fit_toolkit_version();
+  // The toolkit reads its options now, as show(argc, argv) would, so that
+  // the display they name is the one opened by whatever needs it first
+  // (FLTK 1.4 opens it to take the window icons). A refused option ends the
+  // program here, with the usage text, before anything is shown.
+  Fl::args(argc, argv);
   load_font_configuration();
   name_windows();
 }

@@ -10,6 +10,9 @@
 
 int grab_x = -1;
 
+// True while the release of a grab runs the launch's tick.
+static bool launching = false;
+
 Pier_Scene::Pier_Scene(int x, int y, int w, int h)
   : Fl_Group(x, y, w, h),
     machine_picture(new Fl_Pixmap(machine_xpm)),
@@ -71,7 +74,11 @@ int Pier_Scene::handle(int event) {
     }
     return 1;
   case FL_RELEASE:
-    if (grab_x > 0) tick(this);
+    if (grab_x > 0) {
+      launching = true;
+      tick(this);
+      launching = false;
+    }
     return Fl_Group::handle(event);
   default:
     return Fl_Group::handle(event);
@@ -93,11 +100,17 @@ void Pier_Scene::step() {
 }
 
 // Each tick arms the next while the machine is above the water, so a flight
-// is a chain of one-shot timeouts that ends by itself. The toolkit measures a
-// timeout armed inside a running one from when that one was due, which keeps
-// the chain on the tick grid.
+// is a chain of one-shot timeouts that ends by itself. A tick that runs as
+// the toolkit's timeout re-arms with repeat_timeout, which measures the delay
+// from when the running timeout was due, so the chain stays on the tick grid
+// however long painting takes. The launch's tick runs inside the release,
+// where no timeout is running, and measures it from now.
 void tick(void* data) {
   Pier_Scene* scene = (Pier_Scene*)data;
   scene->step();
-  if (scene->machine_y < WATER_Y) Fl::add_timeout(TICK_SECONDS, tick, scene);
+  if (scene->machine_y >= WATER_Y) return;
+  if (launching)
+    Fl::add_timeout(TICK_SECONDS, tick, scene);
+  else
+    Fl::repeat_timeout(TICK_SECONDS, tick, scene);
 }

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "toolkit.h"
 #include "x_harness.h"
 
 namespace {
@@ -68,6 +69,39 @@ std::string desktop_value(const std::string& entry, const std::string& key) {
   return "";
 }
 
+// What appstreamcli validate finds, by severity letter and tag, in order.
+std::vector<std::string> findings(const std::string& report) {
+  std::vector<std::string> found;
+  std::istringstream in(report);
+  std::string line;
+  while (std::getline(in, line))
+    if (line.size() > 3 && line[1] == ':' && line[2] == ' ') {
+      std::string rest = line.substr(line.find(": ", 3) + 2);
+      found.push_back(line.substr(0, 1) + " " + rest.substr(0, rest.find(' ')));
+    }
+  return found;
+}
+
+struct Appstream_Findings {
+  const char* series;  // the start of appstreamcli's version
+  int status;          // validate's exit status
+  std::vector<std::string> findings;
+};
+// The id is under the reserved top-level domain .invalid, which AppStream
+// does not know (an info). AppStream 1.0 warns that no homepage is named;
+// 0.16 does not know the developer element yet (an info), and shows the
+// developer's name only from the element that 1.0 deprecates.
+const Appstream_Findings APPSTREAM[] = {
+  {"AppStream version: 0.16", 0, {"I cid-maybe-not-rdns", "I unknown-tag"}},
+  {"AppStream version: 1.", 3, {"I cid-maybe-not-rdns", "W url-homepage-missing"}},
+};
+const Appstream_Findings& appstream_findings(const std::string& version) {
+  for (const Appstream_Findings& a : APPSTREAM)
+    if (version.rfind(a.series, 0) == 0) return a;
+  ADD_FAILURE() << "no findings known for " << version;
+  return APPSTREAM[0];
+}
+
 class Install : public testing::Test {
 protected:
   static std::string prefix;
@@ -115,9 +149,15 @@ TEST_F(Install, IconsAtEverySizeAndInTheSoftwareCentre) {
     EXPECT_EQ(png.h(), size);
   }
 
-  std::string out;
+  // Everything the validator reports, down to the pedantic notes, is what
+  // the id under .invalid and the missing homepage make it report: nothing
+  // but an address of kelvaro's own would quiet those.
+  std::string out, version;
+  run("appstreamcli --version", &version);
+  const Appstream_Findings& expected = appstream_findings(version);
   EXPECT_EQ(run("appstreamcli validate --no-net --pedantic " + prefix + "/" +
-                METAINFO, &out), 0) << out;
+                METAINFO, &out), expected.status) << out;
+  EXPECT_EQ(findings(out), expected.findings) << out;
   // What a distribution's software-centre data is made from: the program
   // is kept, with its icon.
   std::string root = temp_dir(), tree = temp_dir(), catalog;
@@ -177,7 +217,9 @@ TEST(Package, IsLintianCleanReproducibleAndCarriesTheFiles) {
   EXPECT_EQ(run("dpkg-deb -f " + deb + " Section", &section), 0);
   EXPECT_EQ(section, "games\n");
   EXPECT_EQ(run("dpkg-deb -f " + deb + " Depends", &depends), 0);
-  EXPECT_NE(depends.find("libfltk1.3"), std::string::npos) << depends;
+  // Computed from the libraries the program links.
+  EXPECT_NE(depends.find(TOOLKIT.runtime_package),
+            std::string::npos) << depends;
   EXPECT_EQ(run("dpkg-deb -c " + deb, &list), 0);
   for (const std::string& f : installed())
     EXPECT_NE(list.find("./usr/" + f + "\n"), std::string::npos) << f;

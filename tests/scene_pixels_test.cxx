@@ -6,13 +6,16 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include "toolkit.h"
 #include "x_harness.h"
 
 namespace {
 
-enum Role { SKY, DECK, WATER, GROUND, SUN, MACHINE_RED, MACHINE_BLACK };
+enum Role { SKY, DECK, WATER, GROUND, MACHINE_RED, MACHINE_BLACK };
 
 struct Look {
   const char* name;
@@ -26,7 +29,6 @@ struct Look {
     case DECK: return deck;
     case WATER: return BLUE;
     case GROUND: return ground;
-    case SUN: return YELLOW;
     case MACHINE_RED: return RED;
     case MACHINE_BLACK: return BLACK;
     }
@@ -73,10 +75,6 @@ const Point POINTS[] = {
   // ground: x 350..599, y 300..399
   {350, 300, GROUND}, {599, 300, GROUND}, {350, 399, GROUND},
   {599, 399, GROUND}, {350, 299, SKY}, {599, 299, SKY}, {470, 350, GROUND},
-  // sun: a disc in the box x 10..49, y 10..49
-  {30, 30, SUN}, {10, 30, SUN}, {49, 30, SUN}, {30, 10, SUN}, {30, 49, SUN},
-  {9, 30, SKY}, {50, 30, SKY}, {30, 9, SKY}, {30, 50, SKY},
-  {10, 10, SKY}, {49, 49, SKY}, {10, 49, SKY}, {49, 10, SKY},
   // machine: red band from row 27, column 13; black hull rows 36..39
   {363, 186, MACHINE_RED}, {380, 186, MACHINE_RED}, {381, 186, SKY},
   {362, 186, SKY}, {363, 185, SKY}, {382, 188, MACHINE_RED},
@@ -87,6 +85,41 @@ const Point POINTS[] = {
   {350, 197, SKY}, {351, 197, MACHINE_BLACK}, {370, 185, SKY},
   {389, 198, SKY}, {350, 159, SKY}, {389, 159, SKY},
 };
+
+// The sun is a disc of radius 20 about (30, 30), where pixel (x, y) covers
+// the square from (x, y) to (x + 1, y + 1). A pixel whose square lies inside
+// the disc is the sun's and one outside it the sky's. Only those whose square
+// the disc's edge crosses may be either, or, where the toolkit anti-aliases
+// edges, a blend of the two.
+const int SUN_CX = 30, SUN_CY = 30, SUN_R = 20;
+enum Cover { INSIDE, OUTSIDE, EDGE };
+Cover sun_cover(int x, int y) {
+  auto sq = [](double v) { return v * v; };
+  auto nearest = [](double c, int lo) { return c < lo ? lo : c > lo + 1 ? lo + 1 : c; };
+  auto farthest = [](double c, int lo) { return c - lo > lo + 1 - c ? lo : lo + 1; };
+  double near = sq(nearest(SUN_CX, x) - SUN_CX) + sq(nearest(SUN_CY, y) - SUN_CY);
+  double far = sq(farthest(SUN_CX, x) - SUN_CX) + sq(farthest(SUN_CY, y) - SUN_CY);
+  if (far <= sq(SUN_R)) return INSIDE;
+  if (near >= sq(SUN_R)) return OUTSIDE;
+  return EDGE;
+}
+
+// p lies between colours a and b: every channel the same fraction of the way
+// from a to b, give or take rounding.
+bool is_blend(Rgb p, Rgb a, Rgb b) {
+  auto ch = [](Rgb c, int shift) { return (int)(c >> shift & 0xff); };
+  int widest = 0;
+  for (int shift : {0, 8, 16})
+    if (std::abs(ch(b, shift) - ch(a, shift)) > std::abs(ch(b, widest) - ch(a, widest)))
+      widest = shift;
+  int span = ch(b, widest) - ch(a, widest);
+  double t = span ? (double)(ch(p, widest) - ch(a, widest)) / span : 0;
+  if (t < 0 || t > 1) return false;
+  for (int shift : {0, 8, 16})
+    if (std::abs(ch(p, shift) - (ch(a, shift) + t * (ch(b, shift) - ch(a, shift)))) > 2)
+      return false;
+  return true;
+}
 
 // Where captions may paint: from each caption's x to the window's right edge,
 // around its baseline.
@@ -126,6 +159,27 @@ TEST_P(ScenePixels, ShapesCaptionsAndMachineAtRest) {
   for (const Point& p : POINTS)
     EXPECT_EQ(s.at(p.x, p.y), look.colour(p.role))
         << "at (" << p.x << ", " << p.y << ")";
+
+  int sun = 0, edge = 0, blended = 0;
+  for (int y = SUN_CY - SUN_R - 1; y <= SUN_CY + SUN_R; y++)
+    for (int x = SUN_CX - SUN_R - 1; x <= SUN_CX + SUN_R; x++) {
+      Rgb p = s.at(x, y);
+      Cover c = sun_cover(x, y);
+      bool pure = p == YELLOW || p == look.sky;
+      bool ok = c == INSIDE    ? p == YELLOW
+                : c == OUTSIDE ? p == look.sky
+                : pure || (TOOLKIT.antialiased_edges && is_blend(p, YELLOW, look.sky));
+      EXPECT_TRUE(ok) << "sun at (" << x << ", " << y << "): " << std::hex << p;
+      sun += c == INSIDE;
+      edge += c == EDGE;
+      blended += c == EDGE && !pure;
+    }
+  EXPECT_GT(sun, 1000);
+  if (!TOOLKIT.antialiased_edges) {
+    EXPECT_EQ(blended, 0);
+  }
+  printf("sun: %d pixels inside, %d on the edge, %d of them blended\n", sun, edge,
+         blended);
 
   // Each caption is painted in the ground's colour; anti-aliased edges blend
   // it with the sky, but the full-coverage strokes carry it exactly.

@@ -1,0 +1,4 @@
+#include "toolkit.h"
+
+// Draws through Cairo, which anti-aliases the edges of curved shapes.
+const Toolkit TOOLKIT = {"FLTK 1.4", "libfltk1.4", true};

@@ -215,6 +215,21 @@ TEST(SceneWindow, FixedSizeAndTitleWithoutGeometry) {
   ASSERT_TRUE(k.wait_window()) << k.err();
   EXPECT_TRUE(k.fixed_size(600, 400));
   EXPECT_EQ(k.title(), "kelvaro");
+
+  // The toolkit's zoom keys (FLTK 1.4's) change neither the window's size
+  // nor show a window of their own; the launch after them shows that the
+  // program has handled them.
+  server.maps();
+  for (const char* zoom : {"equal", "plus", "minus", "0", "KP_Add", "KP_Subtract"})
+    k.key(zoom, "Control_L");
+  k.click(370, 180);
+  ASSERT_TRUE(poll_until(5, [&] { return !k.machine_seen_at(350, 159); }));
+  int w = 0, h = 0;
+  k.size(&w, &h);
+  EXPECT_EQ(w, 600);
+  EXPECT_EQ(h, 400);
+  EXPECT_EQ(server.maps(), 0);
+  EXPECT_EQ(k.quit(), 0);
 }
 
 // The captions as they should read, drawn by the toolkit in this process on

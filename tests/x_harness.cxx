@@ -323,12 +323,15 @@ void Kelvaro::click(int x, int y) const {
   button(false);
 }
 
-void Kelvaro::key(const char* keysym_name) const {
+void Kelvaro::key(const char* keysym_name, const char* modifier) const {
   Display* dpy = server.display();
   XSetInputFocus(dpy, win, RevertToPointerRoot, CurrentTime);
   KeyCode code = XKeysymToKeycode(dpy, XStringToKeysym(keysym_name));
+  KeyCode held = modifier ? XKeysymToKeycode(dpy, XStringToKeysym(modifier)) : 0;
+  if (held) XTestFakeKeyEvent(dpy, held, True, CurrentTime);
   XTestFakeKeyEvent(dpy, code, True, CurrentTime);
   XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+  if (held) XTestFakeKeyEvent(dpy, held, False, CurrentTime);
   XSync(dpy, False);
 }
 

@@ -113,7 +113,8 @@ public:
   void move(int x, int y) const;
   void button(bool down) const;
   void click(int x, int y) const;
-  void key(const char* keysym_name) const;
+  // A key, typed with a modifier key held if one is named.
+  void key(const char* keysym_name, const char* modifier = nullptr) const;
   // What a window manager's close sends.
   void close_request() const;
 

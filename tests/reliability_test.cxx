@@ -68,6 +68,13 @@ class HostileCommandLine : public testing::TestWithParam<Hostile> {};
 // run goes on without a window, and counts as running once reported.
 TEST_P(HostileCommandLine, RunsOrEndsWithStatusOne) {
   const Hostile& h = GetParam();
+  // FLTK 1.3 reads an empty display name as display 0. Where that is another
+  // server than the test's own, such as the desktop the tests were started
+  // from, the program would show its window there.
+  bool empty_display = h.args.size() == 2 && h.args[1].empty() &&
+                       (h.args[0] == "-display" || h.args[0] == "-di");
+  if (empty_display && server->name() != ":0" && display_answers(":0"))
+    GTEST_SKIP() << "display :0 belongs to another server";
   server->set_resources("");
   Kelvaro k(*server, h.args);
   int code = NOT_ENDED;

@@ -44,6 +44,9 @@ private:
 // One server for a whole test program, started on first use.
 Xvfb& shared_server();
 
+// Some X server answers on the display of that name.
+bool display_answers(const std::string& name);
+
 // 0xRRGGBB colours.
 typedef uint32_t Rgb;
 const Rgb WHITE = 0xffffff, BLACK = 0x000000, BLUE = 0x0000ff,

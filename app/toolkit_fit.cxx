@@ -1,6 +1,7 @@
 // The toolkit's settings and guards for this program, each with its reason;
 // those for every toolkit version and display system.
 #include "toolkit_fit.h"
+#include "toolkit_version.h"
 #include "window_icons.h"
 
 #include <FL/Fl.H>

@@ -9,9 +9,8 @@
 // on a refused command line.
 void fit_toolkit(int argc, char** argv);
 
-// The parts that only one display system or one toolkit version needs, each
-// in a file of its own that the build picks; fit_toolkit calls them.
-void fit_x11();              // toolkit_x11.cxx
-void fit_toolkit_version();  // toolkit_fltk13.cxx or toolkit_fltk14.cxx
+// What only the X11 display system needs (toolkit_x11.cxx); fit_toolkit
+// calls it, and what only one toolkit version needs (toolkit/).
+void fit_x11();
 
 #endif

@@ -53,6 +53,10 @@ endfunction()
 add_library(kelvaro_toolkit INTERFACE)
 add_library(kelvaro_toolkit_images INTERFACE)
 target_link_libraries(kelvaro_toolkit_images INTERFACE kelvaro_toolkit)
+# The toolkit's platform header calls Xlib in its macros (FLTK 1.3's
+# off-screen buffers among them), so whatever uses it links Xlib too.
+find_package(X11 REQUIRED)
+target_link_libraries(kelvaro_toolkit INTERFACE X11::X11)
 
 if(NOT DEFINED CACHE{KELVARO_FLTK_PACKAGE_LOADS})
   kelvaro_fltk_package_loads(loads)

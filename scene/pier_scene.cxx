@@ -2,6 +2,7 @@
 // drag and release on the resting machine into a flight off the deck.
 #include "pier_scene.h"
 #include "machine_xpm.h"
+#include "toolkit_version.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Pixmap.H>
@@ -23,11 +24,38 @@ Pier_Scene::Pier_Scene(int x, int y, int w, int h)
 
 Pier_Scene::~Pier_Scene() {
   delete machine_picture;
+  if (backdrop) fl_delete_offscreen(backdrop);
 }
 
-// The whole scene on every call; the double-buffered window shows each frame
-// only once it is complete.
+bool Pier_Scene::Backdrop_Look::operator==(const Backdrop_Look& o) const {
+  return w == o.w && h == o.h && foreground == o.foreground &&
+         background == o.background && background2 == o.background2 &&
+         scale == o.scale;
+}
+
+Pier_Scene::Backdrop_Look Pier_Scene::look() const {
+  return {w(), h(), Fl::get_color(FL_FOREGROUND_COLOR),
+          Fl::get_color(FL_BACKGROUND_COLOR), Fl::get_color(FL_BACKGROUND2_COLOR),
+          drawing_scale()};
+}
+
+// The whole scene on every call, into the double-buffered window's back
+// buffer, which the toolkit shows only once the frame is complete. All but
+// the machine is the same from frame to frame, so it is painted once, at the
+// screen's scale, and copied; it is painted again whenever the scene's size,
+// a colour or the scale differs from what it was painted for.
 void Pier_Scene::draw() {
+  if (!backdrop || !(look() == backdrop_look)) paint_backdrop();
+  fl_copy_offscreen(0, 0, w(), h(), backdrop, 0, 0);
+  machine_picture->draw(machine_x, machine_y);
+  Fl_Group::draw();
+}
+
+void Pier_Scene::paint_backdrop() {
+  if (backdrop) fl_delete_offscreen(backdrop);
+  backdrop_look = look();
+  backdrop = fl_create_offscreen(w(), h());
+  fl_begin_offscreen(backdrop);
   fl_color(FL_BACKGROUND2_COLOR);
   fl_rectf(0, 0, w(), h());
   fl_color(FL_FOREGROUND_COLOR);
@@ -42,8 +70,7 @@ void Pier_Scene::draw() {
   fl_font(CAPTION_FONT, CAPTION_SIZE);
   for (const Caption& c : CAPTIONS)
     fl_draw(c.text, (int)strlen(c.text), c.x, c.baseline);
-  machine_picture->draw(machine_x, machine_y);
-  Fl_Group::draw();
+  fl_end_offscreen();
 }
 
 int Pier_Scene::handle(int event) {

@@ -3,6 +3,7 @@
 #define KELVARO_PIER_SCENE_H
 
 #include <FL/Fl_Group.H>
+#include <FL/x.H>
 
 class Fl_Pixmap;
 
@@ -64,6 +65,21 @@ public:
   void draw();
   int handle(int event);
   void step();
+
+private:
+  // Everything but the machine, painted off-screen once and copied into
+  // each frame, and what it was painted for: the scene's size, the three
+  // colours the toolkit's options set, and the screen's scale.
+  struct Backdrop_Look {
+    int w, h;
+    Fl_Color foreground, background, background2;
+    float scale;
+    bool operator==(const Backdrop_Look& o) const;
+  };
+  Fl_Offscreen backdrop = 0;
+  Backdrop_Look backdrop_look = {};
+  Backdrop_Look look() const;
+  void paint_backdrop();
 };
 
 // Timeout handler: one step of the flight; data is the scene.

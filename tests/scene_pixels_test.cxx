@@ -10,7 +10,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "pier_scene.h"
 #include "toolkit.h"
+#include "toolkit_version.h"
 #include "x_harness.h"
 
 namespace {
@@ -254,8 +256,18 @@ public:
   }
 };
 
+// The toolkit in this process stays connected to the first server it opens,
+// so the tests that draw here share the program's server, without resources.
+// Their windows are gone from it before the next program starts, as X shows
+// whichever window lies on top where windows overlap.
+void destroy(Fl_Window* window) {
+  delete window;
+  XSync(fl_display, False);
+}
+
 TEST(Captions, ReadExactlyAsWritten) {
-  Xvfb server;
+  Xvfb& server = shared_server();
+  server.set_resources("");
   Kelvaro k(server, {});
   ASSERT_TRUE(k.wait_window()) << k.err();
   Shot program = k.shot(60, 0, 540, 70);
@@ -277,7 +289,73 @@ TEST(Captions, ReadExactlyAsWritten) {
   for (size_t i = 0; i < expected.px.size(); i++)
     differing += program.px[i] != expected.px[i];
   EXPECT_EQ(differing, 0);
-  delete window;
+  destroy(window);
+}
+
+// Polls until the window, drawn by this process's toolkit, shows exactly the
+// frame expected; false after the deadline.
+bool shows(Window win, const Shot& expected) {
+  Shot seen;
+  bool same = poll_until(10, [&] {
+    Fl::wait(0.01);
+    Fl::flush();
+    XSync(fl_display, False);
+    seen = shot_window(shared_server().display(), win, 0, 0, expected.w, expected.h);
+    return seen.read && seen.px == expected.px;
+  });
+  if (!same) {
+    int differing = 0, first = -1;
+    for (size_t i = 0; i < seen.px.size(); i++)
+      if (seen.px[i] != expected.px[i] && differing++ == 0) first = (int)i;
+    ADD_FAILURE() << differing << " of " << expected.w << "x" << expected.h
+                  << " pixels differ, the first at (" << first % expected.w << ", "
+                  << first / expected.w << ")";
+  }
+  return same;
+}
+
+// The program started at a scale, read whole once painted.
+Shot program_frame(const char* scale) {
+  Kelvaro k(shared_server(), {}, {std::string("FLTK_SCALING_FACTOR=") + scale});
+  int w = 0, h = 0;
+  EXPECT_TRUE(k.wait_mapped()) << k.err();
+  EXPECT_TRUE(poll_until(10, [&] {
+    k.size(&w, &h);
+    return k.pixel(SUN_CX * w / 600, SUN_CY * h / 400) == YELLOW;
+  }));
+  Shot frame = k.shot(0, 0, w, h);
+  EXPECT_TRUE(frame.read);
+  EXPECT_EQ(k.quit(), 0);
+  return frame;
+}
+
+// What the scene keeps ready between frames follows a change of scale under
+// a shown window: after each change the scene shows exactly what a program
+// started at that scale shows.
+TEST(ScaleChange, TheSceneIsPaintedAtTheNewScale) {
+  // The programs first: windows without a window manager overlap, and X
+  // reads whichever lies on top.
+  shared_server().set_resources("");
+  Shot at_1 = program_frame("1"), at_2 = program_frame("2"),
+       at_1_5 = program_frame("1.5");
+  Fl::display(shared_server().name().c_str());
+  Fl_Double_Window* window = new Fl_Double_Window(600, 400, "kelvaro");
+  new Pier_Scene(0, 0, 600, 400);
+  window->end();
+  window->show();
+  EXPECT_TRUE(shows(fl_xid(window), at_1));
+  if (!set_screen_scale(2)) {
+    destroy(window);
+    GTEST_SKIP() << TOOLKIT.name << " does not scale";
+  }
+  EXPECT_EQ(at_2.w, 1200);
+  EXPECT_TRUE(shows(fl_xid(window), at_2)) << "at scale 2";
+  set_screen_scale(1.5);
+  EXPECT_EQ(at_1_5.w, 900);
+  EXPECT_TRUE(shows(fl_xid(window), at_1_5)) << "at scale 1.5";
+  set_screen_scale(1);
+  EXPECT_TRUE(shows(fl_xid(window), at_1)) << "at scale 1";
+  destroy(window);
 }
 
 }  // namespace

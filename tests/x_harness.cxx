@@ -42,6 +42,9 @@ int exit_code(int status) {
 // reason to end the test program.
 static int ignore_x_error(Display*, XErrorEvent*) { return 0; }
 
+// Room for the window at twice its size, and more.
+const char* const SCREEN = "2560x1600x24";
+
 Xvfb::Xvfb(unsigned long memory_limit) {
   int fds[2];
   if (pipe(fds) != 0) throw std::runtime_error("pipe");
@@ -57,7 +60,7 @@ Xvfb::Xvfb(unsigned long memory_limit) {
       setrlimit(RLIMIT_AS, &limit);
     }
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0",
-           "1024x768x24", "-nolisten", "tcp", "-noreset", (char*)nullptr);
+           SCREEN, "-nolisten", "tcp", "-noreset", (char*)nullptr);
     _exit(127);
   }
   close(fds[1]);
@@ -199,6 +202,22 @@ int Kelvaro::quit() {
   return ended();
 }
 
+// The process that made a window, as the toolkit records it; 0 if unknown.
+static pid_t window_pid(Display* dpy, Window w) {
+  Atom type;
+  int format;
+  unsigned long n = 0, left;
+  unsigned char* data = nullptr;
+  pid_t pid = 0;
+  if (XGetWindowProperty(dpy, w, XInternAtom(dpy, "_NET_WM_PID", False), 0, 1,
+                         False, XA_CARDINAL, &type, &format, &n, &left,
+                         &data) == Success && data && n == 1)
+    pid = (pid_t) * (const long*)data;
+  if (data) XFree(data);
+  return pid;
+}
+
+// The first top-level window that is shown, other than the test's own.
 static Window viewable_top_level(Display* dpy) {
   Window root, parent, *kids = nullptr, found = 0;
   unsigned n = 0;
@@ -206,7 +225,8 @@ static Window viewable_top_level(Display* dpy) {
     return 0;
   for (unsigned i = 0; i < n && !found; i++) {
     XWindowAttributes a;
-    if (XGetWindowAttributes(dpy, kids[i], &a) && a.map_state == IsViewable)
+    if (XGetWindowAttributes(dpy, kids[i], &a) && a.map_state == IsViewable &&
+        window_pid(dpy, kids[i]) != getpid())
       found = kids[i];
   }
   if (kids) XFree(kids);
@@ -233,6 +253,7 @@ Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h) {
   XImage* img =
       win ? XGetImage(dpy, win, x, y, w, h, AllPlanes, ZPixmap) : nullptr;
   if (!img) return s;
+  s.read = true;
   bool direct = img->bits_per_pixel == 32 && img->byte_order == LSBFirst;
   for (int j = 0; j < h; j++) {
     const uint32_t* row = (const uint32_t*)(img->data + j * img->bytes_per_line);

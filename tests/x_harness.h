@@ -56,6 +56,7 @@ const Rgb WHITE = 0xffffff, BLACK = 0x000000, BLUE = 0x0000ff,
 struct Shot {
   int x0 = 0, y0 = 0, w = 0, h = 0;
   std::vector<Rgb> px;
+  bool read = false;  // false when the server refused it: all black then
   Rgb at(int x, int y) const { return px[(y - y0) * w + (x - x0)]; }
 };
 

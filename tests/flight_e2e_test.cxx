@@ -4,16 +4,23 @@
 
 #include <cstdio>
 
+#include "toolkit.h"
 #include "x_harness.h"
 
 namespace {
 
-class RealFlight : public testing::Test {
+// Every flight runs at scale 1 and, where the toolkit scales, at 2 and 1.5:
+// in window units the gesture and the flight are the same at any scale.
+class RealFlight : public testing::TestWithParam<const char*> {
 protected:
   Xvfb* const server = &shared_server();
-  Kelvaro k{*server, {}};
+  Kelvaro k{*server, {}, {std::string(SCALE_VARIABLE) + GetParam()}};
 
-  void SetUp() override { ASSERT_TRUE(k.wait_window()) << k.err(); }
+  void SetUp() override {
+    if (!TOOLKIT.scales && std::string(GetParam()) != "1")
+      GTEST_SKIP() << TOOLKIT.name << " does not scale";
+    ASSERT_TRUE(k.wait_window()) << k.err();
+  }
 
   void end_with_escape() {
     EXPECT_EQ(k.quit(), 0);
@@ -21,7 +28,7 @@ protected:
   }
 };
 
-TEST_F(RealFlight, EveryTickIsPresentedInTurnAndThenAPressPutsItBack) {
+TEST_P(RealFlight, EveryTickIsPresentedInTurnAndThenAPressPutsItBack) {
   ASSERT_TRUE(k.machine_seen_at(350, 159));
 
   k.click(370, 180);
@@ -42,7 +49,7 @@ TEST_F(RealFlight, EveryTickIsPresentedInTurnAndThenAPressPutsItBack) {
   end_with_escape();
 }
 
-TEST_F(RealFlight, DraggedRightItLaunchesFromWhereItWasLetGo) {
+TEST_P(RealFlight, DraggedRightItLaunchesFromWhereItWasLetGo) {
   k.move(375, 190);
   k.button(true);
   for (int x = 380; x <= 425; x += 5) k.move(x, 190);
@@ -56,10 +63,18 @@ TEST_F(RealFlight, DraggedRightItLaunchesFromWhereItWasLetGo) {
   end_with_escape();
 }
 
-TEST_F(RealFlight, EscapeDuringAFlightEndsWithZero) {
+TEST_P(RealFlight, EscapeDuringAFlightEndsWithZero) {
   k.click(370, 190);
   EXPECT_TRUE(poll_until(5, [&] { return k.machine_seen_at(314, 159); }));
   end_with_escape();
 }
+
+INSTANTIATE_TEST_SUITE_P(Scales, RealFlight, testing::Values("1", "2", "1.5"),
+                         [](const testing::TestParamInfo<const char*>& i) {
+                           std::string n = std::string("scale_") + i.param;
+                           for (char& c : n)
+                             if (c == '.') c = '_';
+                           return n;
+                         });
 
 }  // namespace

@@ -316,7 +316,7 @@ bool shows(Window win, const Shot& expected) {
 
 // The program started at a scale, read whole once painted.
 Shot program_frame(const char* scale) {
-  Kelvaro k(shared_server(), {}, {std::string("FLTK_SCALING_FACTOR=") + scale});
+  Kelvaro k(shared_server(), {}, {std::string(SCALE_VARIABLE) + scale});
   int w = 0, h = 0;
   EXPECT_TRUE(k.wait_mapped()) << k.err();
   EXPECT_TRUE(poll_until(10, [&] {

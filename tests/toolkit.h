@@ -11,6 +11,8 @@ struct Toolkit {
   // Shapes are drawn with anti-aliased edges: a pixel that a shape's edge
   // crosses blends the shape's colour with the backdrop's.
   bool antialiased_edges;
+  // It draws windows at the scale that FLTK_SCALING_FACTOR gives.
+  bool scales;
 };
 
 extern const Toolkit TOOLKIT;

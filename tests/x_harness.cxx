@@ -1,5 +1,6 @@
 #include <X11/Xlib.h>
 #include "x_harness.h"
+#include "toolkit.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -128,6 +130,10 @@ Kelvaro::Kelvaro(const Xvfb& server, const std::vector<std::string>& args,
                  const std::vector<std::string>& env,
                  const std::string& binary)
   : server(server) {
+  // The toolkit draws the window at the scale it is given, where it scales.
+  for (const std::string& e : env)
+    if (TOOLKIT.scales && e.rfind(SCALE_VARIABLE, 0) == 0)
+      scale_ = std::stod(e.substr(strlen(SCALE_VARIABLE)));
   std::string path = binary.empty() ? KELVARO_BIN : binary;
   int fds[2], outs[2];
   if (pipe(fds) != 0 || pipe(outs) != 0) throw std::runtime_error("pipe");
@@ -239,7 +245,9 @@ Window Kelvaro::wait_mapped(double seconds) {
 }
 
 Window Kelvaro::wait_window(double seconds) {
-  poll_until(seconds, [&] { return wait_mapped(0) && pixel(30, 30) == YELLOW; });
+  poll_until(seconds, [&] {
+    return wait_mapped(0) && pixel(to_screen(30), to_screen(30)) == YELLOW;
+  });
   return win;
 }
 
@@ -333,7 +341,7 @@ void Kelvaro::move(int x, int y) const {
   Display* dpy = server.display();
   int rx, ry;
   Window unused;
-  XTranslateCoordinates(dpy, win, DefaultRootWindow(dpy), x, y, &rx, &ry,
+  XTranslateCoordinates(dpy, win, DefaultRootWindow(dpy), to_screen(x), to_screen(y), &rx, &ry,
                         &unused);
   XTestFakeMotionEvent(dpy, DefaultScreen(dpy), rx, ry, CurrentTime);
   XSync(dpy, False);
@@ -375,7 +383,7 @@ void Kelvaro::close_request() const {
   XSync(dpy, False);
 }
 
-bool machine_corner(const Shot& s, int* x, int* y) {
+bool machine_corner(const Shot& s, int* x, int* y, double scale) {
   int rx = -1, ry = -1;
   for (int j = 0; j < s.h; j++)
     for (int i = 0; i < s.w; i++)
@@ -384,26 +392,34 @@ bool machine_corner(const Shot& s, int* x, int* y) {
         if (ry < 0) ry = s.y0 + j;
       }
   if (rx < 0) return false;
-  *x = rx - 13;
-  *y = ry - 27;
+  *x = (int)std::lround(rx / scale) - 13;
+  *y = (int)std::lround(ry / scale) - 27;
   return true;
 }
 
 // The whole area the machine can be seen in during a flight from the deck.
-static Shot flight_area(Display* dpy, Window win) {
-  return shot_window(dpy, win, 0, 180, 600, 220);
+Shot Kelvaro::flight_area(Display* dpy) const {
+  return scene_shot(dpy, 0, 180, 600, 220);
 }
 
 // The part of it a flight from rest passes through, from the machine's
 // visible rows on the deck (x 350 to 384, y 186 to 198) to the landing at
 // (197, 315): a fifth as many pixels to read for each frame.
-static Shot rest_flight_area(Display* dpy, Window win) {
-  return shot_window(dpy, win, 190, 180, 200, 180);
+Shot Kelvaro::rest_flight_area(Display* dpy) const {
+  return scene_shot(dpy, 190, 180, 200, 180);
+}
+
+Shot Kelvaro::scene_shot(Display* dpy, int x, int y, int w, int h) const {
+  return shot_window(dpy, win, to_screen(x), to_screen(y), to_screen(w), to_screen(h));
+}
+
+int Kelvaro::to_screen(int scene) const {
+  return (int)std::ceil(scene * scale_ - 1e-9);
 }
 
 bool Kelvaro::machine_seen_at(int x, int y) const {
   int mx, my;
-  return machine_corner(flight_area(server.display(), win), &mx, &my) &&
+  return machine_corner(flight_area(server.display()), &mx, &my, scale_) &&
          mx == x && my == y;
 }
 
@@ -432,8 +448,8 @@ std::vector<Sighting> Kelvaro::watch_flight(int end_x, int end_y,
     double now = std::chrono::duration<double>(
                      std::chrono::steady_clock::now() - start).count();
     int x, y;
-    Shot s = frames ? shot_window(dpy, win, 0, 0, w, h) : rest_flight_area(dpy, win);
-    if (machine_corner(s, &x, &y)) {
+    Shot s = frames ? shot_window(dpy, win, 0, 0, w, h) : rest_flight_area(dpy);
+    if (machine_corner(s, &x, &y, scale_)) {
       bool at_rest = x == 350 && y == 159;
       bool moved = seen.empty() ? !at_rest
                                 : x != seen.back().x || y != seen.back().y;

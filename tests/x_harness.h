@@ -63,10 +63,14 @@ struct Shot {
 // Reads a rectangle of any window on the server.
 Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h);
 
-// Where the machine is seen in a shot: the corner of its picture, found from
-// the red band that starts at row 27, column 13 (no red lies above or left of
-// it, and nothing else in the scene is pure red).
-bool machine_corner(const Shot& s, int* x, int* y);
+// Where the machine is seen in a shot of a window drawn at a scale: the
+// corner of its picture in window units, found from the red band that starts
+// at row 27, column 13 (no red lies above or left of it, and nothing else in
+// the scene is pure red).
+bool machine_corner(const Shot& s, int* x, int* y, double scale = 1);
+
+// The environment variable that gives the toolkit its scale on X11.
+const char* const SCALE_VARIABLE = "FLTK_SCALING_FACTOR=";
 
 // One position of the machine seen on screen, and when it was first seen.
 struct Sighting {
@@ -113,6 +117,12 @@ public:
   bool iconic_hint() const;
   Rgb pixel(int x, int y) const { return shot(x, y, 1, 1).px[0]; }
 
+  // Screen pixels per window unit: the scale the toolkit was given in the
+  // environment, where it scales. Input and the machine's position are in
+  // window units; shots are in screen pixels.
+  double scale() const { return scale_; }
+  int to_screen(int scene) const;
+
   // Real input through XTest, at window coordinates.
   void move(int x, int y) const;
   void button(bool down) const;
@@ -143,7 +153,11 @@ private:
   int err_fd = -1, out_fd = -1;
   std::string err_text, out_text;
   Window win = 0;
+  double scale_ = 1;
   bool reaped = false;
+  Shot scene_shot(Display* dpy, int x, int y, int w, int h) const;
+  Shot flight_area(Display* dpy) const;
+  Shot rest_flight_area(Display* dpy) const;
   void drain_err();
 };
 

@@ -3,11 +3,12 @@
 // kelvaro draws its captions, and xlogo, which draws no text. Prints a table
 // of figures; it never fails on a timing.
 //
-//   kelvaro_bench [--runs N] [--program PATH] [--no-callgrind]
+//   kelvaro_bench [--runs N] [--program PATH] [--scale S] [--no-callgrind]
 //
 // N start-ups of each client and N flights (default 5); PATH is the kelvaro
-// to measure (default: this build's). --no-callgrind leaves out the
-// instruction counts, for builds that valgrind cannot run.
+// to measure (default: this build's); S the scale kelvaro is drawn at, where
+// its toolkit scales (FLTK_SCALING_FACTOR, default 1). --no-callgrind leaves
+// out the instruction counts, for builds that valgrind cannot run.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 #include <poll.h>
@@ -77,13 +78,18 @@ bool pump(Display* dpy, double seconds, const std::function<bool(XEvent&)>& done
 
 int damage_event = 0;
 
+// The scale kelvaro is started at, given to it in its environment.
+std::string scale = "1";
+std::vector<std::string> kelvaro_env() { return {SCALE_VARIABLE + scale}; }
+
 // When a client's first frame counts as painted.
 typedef bool (*Painted)(Display*, Drawable);
 
 // kelvaro: the scene is painted once the sun, which no option recolours, is
 // on screen.
 bool sun_painted(Display* dpy, Drawable d) {
-  return shot_window(dpy, d, 30, 30, 1, 1).px[0] == YELLOW;
+  int centre = (int)(30 * std::stod(scale));
+  return shot_window(dpy, d, centre, centre, 1, 1).px[0] == YELLOW;
 }
 
 // xclock: the time is painted once any pixel differs from the background.
@@ -102,6 +108,7 @@ struct Client {
   std::string program;
   std::vector<std::string> args;
   Painted painted;
+  std::vector<std::string> env;
 };
 
 // Handles the server's events until a new top-level window of the client
@@ -128,7 +135,7 @@ double first_frame(Display* dpy, Painted painted, double seconds) {
 double startup_ms(Xvfb& x, const Client& c, long* rss, double* cpu_ms) {
   x.maps();
   double t0 = now_ms();
-  Kelvaro k(x, c.args, {}, c.program);
+  Kelvaro k(x, c.args, c.env, c.program);
   double t1 = first_frame(x.display(), c.painted, 20);
   *cpu_ms = k.cpu_ns() / 1e6;
   *rss = peak_rss_kib(k.pid());
@@ -149,7 +156,7 @@ double startup_instructions(Xvfb& x, const Client& c) {
   x.maps();
   double total = NAN;
   {
-    Kelvaro k(x, args, {}, VALGRIND);
+    Kelvaro k(x, args, c.env, VALGRIND);
     if (!std::isnan(first_frame(x.display(), c.painted, 120))) {
       kill(k.pid(), SIGTERM);
       k.ended(60);
@@ -257,10 +264,12 @@ int main(int argc, char** argv) {
       runs = std::max(1, atoi(argv[++i]));
     } else if (!strcmp(argv[i], "--program") && i + 1 < argc) {
       program = argv[++i];
+    } else if (!strcmp(argv[i], "--scale") && i + 1 < argc) {
+      scale = argv[++i];
     } else if (!strcmp(argv[i], "--no-callgrind")) {
       callgrind = false;
     } else {
-      fprintf(stderr, "usage: kelvaro_bench [--runs N] [--program PATH] [--no-callgrind]\n");
+      fprintf(stderr, "usage: kelvaro_bench [--runs N] [--program PATH] [--scale S] [--no-callgrind]\n");
       return 2;
     }
   }
@@ -275,8 +284,8 @@ int main(int argc, char** argv) {
 
   // Start-up, alternately, so that all three see the same machine.
   if (program.empty()) program = KELVARO_BIN;
-  const Client kelvaro = {program, {}, sun_painted};
-  const Client xclock = {XCLOCK[0], {XCLOCK.begin() + 1, XCLOCK.end()}, text_painted};
+  const Client kelvaro = {program, {}, sun_painted, kelvaro_env()};
+  const Client xclock = {XCLOCK[0], {XCLOCK.begin() + 1, XCLOCK.end()}, text_painted, {}};
   std::vector<double> kelvaro_ms, xclock_ms, xlogo_ms, kelvaro_cpu, xclock_cpu;
   long kelvaro_rss = 0, xclock_rss = 0, xlogo_rss = 0;
   for (int r = 0; r < runs; r++) {
@@ -294,7 +303,7 @@ int main(int argc, char** argv) {
   }
 
   // Flights, at rest, and flights with every core kept busy.
-  Kelvaro k(x, {}, {}, program);
+  Kelvaro k(x, {}, kelvaro_env(), program);
   if (!k.wait_window()) {
     fprintf(stderr, "kelvaro_bench: no window: %s\n", k.err().c_str());
     return 1;
@@ -312,7 +321,8 @@ int main(int argc, char** argv) {
   }
   long flight_rss = peak_rss_kib(k.pid());
 
-  printf("kelvaro benchmark, %d runs each, on %s\n\n", runs, machine_line().c_str());
+  printf("kelvaro benchmark, %d runs each, kelvaro at scale %s (%.0fx%.0f), on %s\n\n",
+         runs, scale.c_str(), 600 * k.scale(), 400 * k.scale(), machine_line().c_str());
   printf("| measure | kelvaro | xclock -render | xlogo | target |\n|---|---|---|---|---|\n");
   printf("| start-up, exec to first frame (median) | %.1f ms | %.1f ms | %.1f ms (mapped) | ahead of xclock: ratio %.2f (below 1) |\n",
          median(kelvaro_ms), median(xclock_ms), median(xlogo_ms),

@@ -314,9 +314,9 @@ bool shows(Window win, const Shot& expected) {
   return same;
 }
 
-// The program started at a scale, read whole once painted.
-Shot program_frame(const char* scale) {
-  Kelvaro k(shared_server(), {}, {std::string(SCALE_VARIABLE) + scale});
+// The program started at a scale and with arguments, read whole once painted.
+Shot program_frame(const char* scale, const std::vector<std::string>& args = {}) {
+  Kelvaro k(shared_server(), args, {std::string(SCALE_VARIABLE) + scale});
   int w = 0, h = 0;
   EXPECT_TRUE(k.wait_mapped()) << k.err();
   EXPECT_TRUE(poll_until(10, [&] {
@@ -329,21 +329,28 @@ Shot program_frame(const char* scale) {
   return frame;
 }
 
-// What the scene keeps ready between frames follows a change of scale under
-// a shown window: after each change the scene shows exactly what a program
-// started at that scale shows.
-TEST(ScaleChange, TheSceneIsPaintedAtTheNewScale) {
+// What the scene keeps ready between frames follows a change of colour or
+// scale under a shown window: after each change the scene shows exactly what
+// a program started with that colour or at that scale shows.
+TEST(LookChange, TheSceneIsPaintedAnewInTheNewColourAndScale) {
   // The programs first: windows without a window manager overlap, and X
   // reads whichever lies on top.
   shared_server().set_resources("");
   Shot at_1 = program_frame("1"), at_2 = program_frame("2"),
-       at_1_5 = program_frame("1.5");
+       at_1_5 = program_frame("1.5"),
+       peach_sky = program_frame("1", {"-bg2", "#ffe0c0"});
   Fl::display(shared_server().name().c_str());
   Fl_Double_Window* window = new Fl_Double_Window(600, 400, "kelvaro");
-  new Pier_Scene(0, 0, 600, 400);
+  Pier_Scene* scene = new Pier_Scene(0, 0, 600, 400);
   window->end();
   window->show();
   EXPECT_TRUE(shows(fl_xid(window), at_1));
+  Fl::background2(0xff, 0xe0, 0xc0);
+  scene->redraw();
+  EXPECT_TRUE(shows(fl_xid(window), peach_sky)) << "with another sky";
+  Fl::background2(0xff, 0xff, 0xff);
+  scene->redraw();
+  EXPECT_TRUE(shows(fl_xid(window), at_1)) << "with the sky white again";
   if (!set_screen_scale(2)) {
     destroy(window);
     GTEST_SKIP() << TOOLKIT.name << " does not scale";

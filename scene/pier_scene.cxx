@@ -2,7 +2,6 @@
 // drag and release on the resting machine into a flight off the deck.
 #include "pier_scene.h"
 #include "machine_xpm.h"
-#include "toolkit_version.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Pixmap.H>
@@ -24,7 +23,7 @@ Pier_Scene::Pier_Scene(int x, int y, int w, int h)
 
 Pier_Scene::~Pier_Scene() {
   delete machine_picture;
-  if (backdrop) fl_delete_offscreen(backdrop);
+  if (backdrop) delete_buffer(backdrop);
 }
 
 bool Pier_Scene::Backdrop_Look::operator==(const Backdrop_Look& o) const {
@@ -43,21 +42,29 @@ Pier_Scene::Backdrop_Look Pier_Scene::look() const {
 // buffer, which the toolkit shows only once the frame is complete. All but
 // the machine is the same from frame to frame, so it is painted once, at the
 // screen's scale, and copied; it is painted again whenever the scene's size,
-// a colour or the scale differs from what it was painted for.
+// a colour or the scale differs from what it was painted for. Where the
+// toolkit cannot copy it exactly, it is painted into every frame instead.
 void Pier_Scene::draw() {
-  if (!backdrop || !(look() == backdrop_look)) paint_backdrop();
-  fl_copy_offscreen(0, 0, w(), h(), backdrop, 0, 0);
+  if (!buffers_copy_exactly()) {
+    paint_backdrop(this);
+  } else {
+    if (!backdrop || !(look() == backdrop_look)) {
+      if (backdrop) delete_buffer(backdrop);
+      backdrop_look = look();
+      backdrop = create_buffer(w(), h());
+      paint_buffer(backdrop, paint_backdrop, this);
+    }
+    copy_buffer(backdrop);
+  }
   machine_picture->draw(machine_x, machine_y);
   Fl_Group::draw();
 }
 
-void Pier_Scene::paint_backdrop() {
-  if (backdrop) fl_delete_offscreen(backdrop);
-  backdrop_look = look();
-  backdrop = fl_create_offscreen(w(), h());
-  fl_begin_offscreen(backdrop);
+// Everything but the machine, in the order the frame has always had.
+void Pier_Scene::paint_backdrop(void* data) {
+  Pier_Scene* scene = (Pier_Scene*)data;
   fl_color(FL_BACKGROUND2_COLOR);
-  fl_rectf(0, 0, w(), h());
+  fl_rectf(0, 0, scene->w(), scene->h());
   fl_color(FL_FOREGROUND_COLOR);
   fl_rectf(START_X, DECK_Y, PIER_W, DECK_H);
   fl_color(FL_BLUE);
@@ -70,7 +77,6 @@ void Pier_Scene::paint_backdrop() {
   fl_font(CAPTION_FONT, CAPTION_SIZE);
   for (const Caption& c : CAPTIONS)
     fl_draw(c.text, (int)strlen(c.text), c.x, c.baseline);
-  fl_end_offscreen();
 }
 
 int Pier_Scene::handle(int event) {

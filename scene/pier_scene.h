@@ -3,7 +3,8 @@
 #define KELVARO_PIER_SCENE_H
 
 #include <FL/Fl_Group.H>
-#include <FL/x.H>
+
+#include "toolkit_version.h"
 
 class Fl_Pixmap;
 
@@ -76,10 +77,10 @@ private:
     float scale;
     bool operator==(const Backdrop_Look& o) const;
   };
-  Fl_Offscreen backdrop = 0;
+  Offscreen_Buffer* backdrop = nullptr;
   Backdrop_Look backdrop_look = {};
   Backdrop_Look look() const;
-  void paint_backdrop();
+  static void paint_backdrop(void* scene);
 };
 
 // Timeout handler: one step of the flight; data is the scene.

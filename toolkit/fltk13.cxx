@@ -1,8 +1,38 @@
-// FLTK 1.3: nothing to set, and no scaling.
+// FLTK 1.3: nothing to set, no scaling, and off-screen buffers that are X
+// pixmaps.
 #include "toolkit_version.h"
+
+#include <FL/fl_draw.H>
+#include <FL/x.H>
 
 void fit_toolkit_version() {}
 
 float drawing_scale() { return 1; }
 
 bool set_screen_scale(float) { return false; }
+
+bool buffers_copy_exactly() { return true; }
+
+struct Offscreen_Buffer {
+  Fl_Offscreen pixmap;
+  int w, h;
+};
+
+Offscreen_Buffer* create_buffer(int w, int h) {
+  return new Offscreen_Buffer{fl_create_offscreen(w, h), w, h};
+}
+
+void paint_buffer(Offscreen_Buffer* buffer, void (*paint)(void*), void* data) {
+  fl_begin_offscreen(buffer->pixmap);
+  paint(data);
+  fl_end_offscreen();
+}
+
+void copy_buffer(Offscreen_Buffer* buffer) {
+  fl_copy_offscreen(0, 0, buffer->w, buffer->h, buffer->pixmap, 0, 0);
+}
+
+void delete_buffer(Offscreen_Buffer* buffer) {
+  fl_delete_offscreen(buffer->pixmap);
+  delete buffer;
+}

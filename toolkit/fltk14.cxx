@@ -3,7 +3,10 @@
 
 #include <FL/Fl.H>
 #include <FL/Fl_Graphics_Driver.H>
+#include <FL/Fl_Image_Surface.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
+#include <FL/platform.H>
 
 // FLTK 1.4 zooms every window with Ctrl and +, - or 0, and shows the new
 // factor in a window of its own. The scene is drawn at fixed window
@@ -12,10 +15,39 @@
 // Xft.dpi on X11) still applies.
 void fit_toolkit_version() { Fl::keyboard_screen_scaling(0); }
 
-// FLTK 1.4 draws each window at its screen's scale.
-float drawing_scale() { return fl_graphics_driver->scale(); }
+// The toolkit's own scale, and on Wayland the output's, by which the
+// compositor has the window drawn at whole multiples.
+float drawing_scale() {
+  Fl_Window* window = Fl_Window::current();
+  int output = fl_wl_display() && window ? fl_wl_buffer_scale(window) : 1;
+  return fl_graphics_driver->scale() * output;
+}
 
 bool set_screen_scale(float scale) {
   for (int n = 0; n < Fl::screen_count(); n++) Fl::screen_scale(n, scale);
   return true;
 }
+
+bool buffers_copy_exactly() { return !fl_wl_display(); }
+
+// An image surface made at the drawing's full resolution (high_res), which
+// on Wayland includes the output's scale.
+struct Offscreen_Buffer {
+  Fl_Image_Surface surface;
+  int w, h;
+  Offscreen_Buffer(int w, int h) : surface(w, h, 1), w(w), h(h) {}
+};
+
+Offscreen_Buffer* create_buffer(int w, int h) { return new Offscreen_Buffer(w, h); }
+
+void paint_buffer(Offscreen_Buffer* buffer, void (*paint)(void*), void* data) {
+  Fl_Surface_Device::push_current(&buffer->surface);
+  paint(data);
+  Fl_Surface_Device::pop_current();
+}
+
+void copy_buffer(Offscreen_Buffer* buffer) {
+  fl_copy_offscreen(0, 0, buffer->w, buffer->h, buffer->surface.offscreen(), 0, 0);
+}
+
+void delete_buffer(Offscreen_Buffer* buffer) { delete buffer; }

@@ -87,10 +87,7 @@ typedef bool (*Painted)(Display*, Drawable);
 
 // kelvaro: the scene is painted once the sun, which no option recolours, is
 // on screen.
-bool sun_painted(Display* dpy, Drawable d) {
-  int centre = (int)(30 * std::stod(scale));
-  return shot_window(dpy, d, centre, centre, 1, 1).px[0] == YELLOW;
-}
+bool sun_painted(Display* dpy, Drawable d) { return sun_shown(dpy, d, std::stod(scale)); }
 
 // xclock: the time is painted once any pixel differs from the background.
 bool text_painted(Display* dpy, Drawable d) {

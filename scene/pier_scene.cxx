@@ -42,20 +42,15 @@ Pier_Scene::Backdrop_Look Pier_Scene::look() const {
 // buffer, which the toolkit shows only once the frame is complete. All but
 // the machine is the same from frame to frame, so it is painted once, at the
 // screen's scale, and copied; it is painted again whenever the scene's size,
-// a colour or the scale differs from what it was painted for. Where the
-// toolkit cannot copy it exactly, it is painted into every frame instead.
+// a colour or the scale differs from what it was painted for.
 void Pier_Scene::draw() {
-  if (!buffers_copy_exactly()) {
-    paint_backdrop(this);
-  } else {
-    if (!backdrop || !(look() == backdrop_look)) {
-      if (backdrop) delete_buffer(backdrop);
-      backdrop_look = look();
-      backdrop = create_buffer(w(), h());
-      paint_buffer(backdrop, paint_backdrop, this);
-    }
-    copy_buffer(backdrop);
+  Backdrop_Look now = look();
+  if (!backdrop || !(now == backdrop_look)) {
+    if (backdrop) delete_buffer(backdrop);
+    backdrop_look = now;
+    backdrop = create_buffer(w(), h(), paint_backdrop, this);
   }
+  copy_buffer(backdrop);
   machine_picture->draw(machine_x, machine_y);
   Fl_Group::draw();
 }

@@ -246,9 +246,14 @@ Window Kelvaro::wait_mapped(double seconds) {
 
 Window Kelvaro::wait_window(double seconds) {
   poll_until(seconds, [&] {
-    return wait_mapped(0) && pixel(to_screen(30), to_screen(30)) == YELLOW;
+    return wait_mapped(0) && sun_shown(server.display(), win, scale_);
   });
   return win;
+}
+
+bool sun_shown(Display* dpy, Window win, double scale) {
+  int centre = to_screen(30, scale);
+  return shot_window(dpy, win, centre, centre, 1, 1).px[0] == YELLOW;
 }
 
 Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h) {
@@ -413,9 +418,9 @@ Shot Kelvaro::scene_shot(Display* dpy, int x, int y, int w, int h) const {
   return shot_window(dpy, win, to_screen(x), to_screen(y), to_screen(w), to_screen(h));
 }
 
-int Kelvaro::to_screen(int scene) const {
-  return (int)std::ceil(scene * scale_ - 1e-9);
-}
+int to_screen(int v, double scale) { return (int)std::ceil(v * scale - 1e-9); }
+
+int Kelvaro::to_screen(int scene) const { return ::to_screen(scene, scale_); }
 
 bool Kelvaro::machine_seen_at(int x, int y) const {
   int mx, my;

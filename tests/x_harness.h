@@ -69,6 +69,13 @@ Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h);
 // the scene is pure red).
 bool machine_corner(const Shot& s, int* x, int* y, double scale = 1);
 
+// The screen pixel where window coordinate v lies in a window drawn at scale.
+int to_screen(int v, double scale);
+
+// The sun, which no option recolours, is on screen in a window drawn at
+// scale: the sign that the scene is painted.
+bool sun_shown(Display* dpy, Window win, double scale = 1);
+
 // The environment variable that gives the toolkit its scale on X11.
 const char* const SCALE_VARIABLE = "FLTK_SCALING_FACTOR=";
 

@@ -11,21 +11,17 @@ float drawing_scale() { return 1; }
 
 bool set_screen_scale(float) { return false; }
 
-bool buffers_copy_exactly() { return true; }
-
 struct Offscreen_Buffer {
   Fl_Offscreen pixmap;
   int w, h;
 };
 
-Offscreen_Buffer* create_buffer(int w, int h) {
-  return new Offscreen_Buffer{fl_create_offscreen(w, h), w, h};
-}
-
-void paint_buffer(Offscreen_Buffer* buffer, void (*paint)(void*), void* data) {
+Offscreen_Buffer* create_buffer(int w, int h, void (*paint)(void*), void* data) {
+  Offscreen_Buffer* buffer = new Offscreen_Buffer{fl_create_offscreen(w, h), w, h};
   fl_begin_offscreen(buffer->pixmap);
   paint(data);
   fl_end_offscreen();
+  return buffer;
 }
 
 void copy_buffer(Offscreen_Buffer* buffer) {

@@ -28,26 +28,36 @@ bool set_screen_scale(float scale) {
   return true;
 }
 
-bool buffers_copy_exactly() { return !fl_wl_display(); }
-
 // An image surface made at the drawing's full resolution (high_res), which
-// on Wayland includes the output's scale.
+// on Wayland includes the output's scale. FLTK 1.4.3 copies such a surface
+// to a Wayland window one pixel right of and below its place, where it copies
+// it exactly on X11; on Wayland the buffer therefore keeps no pixels and
+// paints into the window at every copy instead.
 struct Offscreen_Buffer {
-  Fl_Image_Surface surface;
   int w, h;
-  Offscreen_Buffer(int w, int h) : surface(w, h, 1), w(w), h(h) {}
+  void (*paint)(void*);
+  void* data;
+  Fl_Image_Surface* surface;
 };
 
-Offscreen_Buffer* create_buffer(int w, int h) { return new Offscreen_Buffer(w, h); }
-
-void paint_buffer(Offscreen_Buffer* buffer, void (*paint)(void*), void* data) {
-  Fl_Surface_Device::push_current(&buffer->surface);
+Offscreen_Buffer* create_buffer(int w, int h, void (*paint)(void*), void* data) {
+  Offscreen_Buffer* buffer = new Offscreen_Buffer{w, h, paint, data, nullptr};
+  if (fl_wl_display()) return buffer;
+  buffer->surface = new Fl_Image_Surface(w, h, 1);
+  Fl_Surface_Device::push_current(buffer->surface);
   paint(data);
   Fl_Surface_Device::pop_current();
+  return buffer;
 }
 
 void copy_buffer(Offscreen_Buffer* buffer) {
-  fl_copy_offscreen(0, 0, buffer->w, buffer->h, buffer->surface.offscreen(), 0, 0);
+  if (buffer->surface)
+    fl_copy_offscreen(0, 0, buffer->w, buffer->h, buffer->surface->offscreen(), 0, 0);
+  else
+    buffer->paint(buffer->data);
 }
 
-void delete_buffer(Offscreen_Buffer* buffer) { delete buffer; }
+void delete_buffer(Offscreen_Buffer* buffer) {
+  delete buffer->surface;
+  delete buffer;
+}

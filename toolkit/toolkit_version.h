@@ -14,18 +14,12 @@ float drawing_scale();
 // would; false where the toolkit does not scale.
 bool set_screen_scale(float scale);
 
-// Whether a buffer copied to the window lands exactly where it was painted.
-// FLTK 1.4 on Wayland copies it one pixel right of and below its place.
-bool buffers_copy_exactly();
-
 // An off-screen buffer w by h window units in size, with as many pixels as
-// the window being drawn has for that many units. Created, painted and
-// copied while a window is drawn.
+// the window being drawn has for that many units, filled by paint(data).
+// Created and copied while a window is drawn; copying puts the whole buffer
+// at (0, 0) of the window being drawn.
 struct Offscreen_Buffer;
-Offscreen_Buffer* create_buffer(int w, int h);
-// Runs paint with the buffer as the target of all drawing.
-void paint_buffer(Offscreen_Buffer* buffer, void (*paint)(void*), void* data);
-// Copies the whole buffer to (0, 0) of the window being drawn.
+Offscreen_Buffer* create_buffer(int w, int h, void (*paint)(void*), void* data);
 void copy_buffer(Offscreen_Buffer* buffer);
 void delete_buffer(Offscreen_Buffer* buffer);
 

@@ -25,7 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "x_harness.h"
+#include "harness.h"
+#include "x11.h"
 
 namespace {
 
@@ -197,8 +198,8 @@ struct Flight {
 Flight fly(Kelvaro& k) {
   Flight f;
   uint64_t cpu0 = k.cpu_ns();
-  k.click(370, 180);
-  std::vector<Sighting> seen = k.watch_flight(197, 315);
+  k.click(GRAB_X, GRAB_Y);
+  std::vector<Sighting> seen = k.watch_flight(LANDING_X, LANDING_Y);
   uint64_t cpu1 = k.cpu_ns();
   f.cpu_us = (cpu1 - cpu0) / 1000.0 / REST_FLIGHT_TICKS;
 
@@ -218,8 +219,8 @@ Flight fly(Kelvaro& k) {
     if (tick == REST_FLIGHT_TICKS - 1) f.landing_ms = ms - first - LANDING_MS;
     f.presented++;
   }
-  k.click(100, 100);
-  poll_until(5, [&] { return k.machine_seen_at(350, 159); });
+  k.click(AWAY_X, AWAY_Y);
+  poll_until(5, [&] { return k.machine_seen_at(REST_X, REST_Y); });
   return f;
 }
 

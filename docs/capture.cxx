@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "x_harness.h"
+#include "harness.h"
+#include "x11.h"
 
 namespace {
 
@@ -48,8 +49,8 @@ int main(int argc, char** argv) {
   }
 
   std::vector<Shot> frames;
-  k.click(370, 180);
-  std::vector<Sighting> seen = k.watch_flight(197, 315, 10, &frames);
+  k.click(GRAB_X, GRAB_Y);
+  std::vector<Sighting> seen = k.watch_flight(LANDING_X, LANDING_Y, 10, &frames);
   std::string mismatch = rest_flight_mismatch(seen);
   if (!mismatch.empty()) {
     fprintf(stderr, "kelvaro_capture: the flight was not seen whole: %s\n",

@@ -1,24 +1,26 @@
-// Flights on the real window: real pointer events through XTest, the machine
-// found on screen by its red band (nothing else in the scene is pure red).
+// Flights on the real window: real pointer events, the machine found on
+// screen by its red band (nothing else in the scene is pure red).
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 #include "toolkit.h"
-#include "x_harness.h"
+#include "harness.h"
 
 namespace {
 
-// Every flight runs at scale 1 and, where the toolkit scales, at 2 and 1.5:
-// in window units the gesture and the flight are the same at any scale.
+// Every flight runs at scale 1 and, where the toolkit and the display system
+// draw at it, at 2 and 1.5: in window units the gesture and the flight are
+// the same at any scale.
 class RealFlight : public testing::TestWithParam<const char*> {
 protected:
-  Xvfb* const server = &shared_server();
+  Display_Server* const server = &shared_server();
   Kelvaro k{*server, {}, {std::string(SCALE_VARIABLE) + GetParam()}};
 
   void SetUp() override {
-    if (!TOOLKIT.scales && std::string(GetParam()) != "1")
-      GTEST_SKIP() << TOOLKIT.name << " does not scale";
+    if (!server->scales_to(std::stod(GetParam())))
+      GTEST_SKIP() << TOOLKIT.name << " on " << server->system()
+                   << " does not draw at scale " << GetParam();
     ASSERT_TRUE(k.wait_window()) << k.err();
   }
 
@@ -29,12 +31,12 @@ protected:
 };
 
 TEST_P(RealFlight, EveryTickIsPresentedInTurnAndThenAPressPutsItBack) {
-  ASSERT_TRUE(k.machine_seen_at(350, 159));
+  ASSERT_TRUE(k.machine_seen_at(REST_X, REST_Y));
 
-  k.click(370, 180);
-  std::vector<Sighting> seen = k.watch_flight(197, 315);
+  k.click(GRAB_X, GRAB_Y);
+  std::vector<Sighting> seen = k.watch_flight(LANDING_X, LANDING_Y);
 
-  ASSERT_EQ(rest_flight_mismatch(seen), "");
+  ASSERT_EQ(rest_flight_mismatch(seen, server->sees_every_frame()), "");
   // Ticks 2 to 21 follow tick 1 at 0.03 s each; the toolkit never fires a
   // timeout early, so the landing cannot be seen before 0.6 s.
   EXPECT_GE(seen.back().seconds, 0.59);
@@ -44,8 +46,8 @@ TEST_P(RealFlight, EveryTickIsPresentedInTurnAndThenAPressPutsItBack) {
   printf(" ms\n");
 
   // At rest it stays: a press anywhere puts it back on the deck.
-  k.click(100, 100);
-  EXPECT_TRUE(poll_until(5, [&] { return k.machine_seen_at(350, 159); }));
+  k.click(AWAY_X, AWAY_Y);
+  EXPECT_TRUE(poll_until(5, [&] { return k.machine_seen_at(REST_X, REST_Y); }));
   end_with_escape();
 }
 
@@ -64,8 +66,8 @@ TEST_P(RealFlight, DraggedRightItLaunchesFromWhereItWasLetGo) {
 }
 
 TEST_P(RealFlight, EscapeDuringAFlightEndsWithZero) {
-  k.click(370, 190);
-  EXPECT_TRUE(poll_until(5, [&] { return k.machine_seen_at(314, 159); }));
+  k.click(GRAB_X, GRAB_Y);
+  EXPECT_TRUE(poll_until(5, [&] { return !k.machine_seen_at(REST_X, REST_Y); }));
   end_with_escape();
 }
 

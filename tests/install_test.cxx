@@ -12,7 +12,8 @@
 #include <sstream>
 
 #include "toolkit.h"
-#include "x_harness.h"
+#include "harness.h"
+#include "x11.h"
 
 namespace {
 
@@ -132,9 +133,9 @@ TEST_F(Install, MenuEntryStartsTheProgramAndOwnsItsWindow) {
   Kelvaro k(server, {}, {}, prefix + "/games/" + exec);
   ASSERT_TRUE(k.wait_window()) << k.err();
   std::string res_class;
-  EXPECT_EQ(k.wm_class(&res_class), exec);
+  EXPECT_EQ(k.app_id(&res_class), exec);
   EXPECT_EQ(res_class, desktop_value(entry, "StartupWMClass"));
-  EXPECT_EQ(k.icon_sizes(), std::vector<int>({16, 32, 48, 64}));
+  EXPECT_EQ(server.icon_sizes(k.window()), std::vector<int>({16, 32, 48, 64}));
   EXPECT_EQ(k.quit(), 0);
 }
 

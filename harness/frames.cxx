@@ -1,0 +1,117 @@
+// The frame watcher: the machine found in what the window shows, and a
+// flight followed frame by frame.
+#include "harness.h"
+
+#include <cmath>
+#include <sstream>
+
+bool machine_corner(const Shot& s, int* x, int* y, double scale) {
+  int rx = -1, ry = -1;
+  for (int j = 0; j < s.h; j++)
+    for (int i = 0; i < s.w; i++)
+      if (s.px[j * s.w + i] == RED) {
+        if (rx < 0 || s.x0 + i < rx) rx = s.x0 + i;
+        if (ry < 0) ry = s.y0 + j;
+      }
+  if (rx < 0) return false;
+  *x = (int)std::lround(rx / scale) - RED_BAND_COLUMN;
+  *y = (int)std::lround(ry / scale) - RED_BAND_ROW;
+  return true;
+}
+
+int to_screen(int v, double scale) { return (int)std::ceil(v * scale - 1e-9); }
+
+bool sun_shown(const Shot& window, double scale) {
+  int centre = to_screen(SUN_CX, scale);
+  return window.read && window.w > centre && window.h > centre &&
+         window.at(centre, centre) == YELLOW;
+}
+
+// The whole area the machine can be seen in during a flight from the deck,
+// and the part of it a flight from rest passes through, from the machine's
+// visible rows on the deck to the landing: a fifth as many pixels to read.
+struct Area {
+  int x, y, w, h;
+};
+const Area FLIGHT_AREA = {0, 180, 600, 220}, REST_FLIGHT_AREA = {190, 180, 200, 180};
+
+bool Kelvaro::machine_seen_at(int x, int y) const {
+  const Area& a = FLIGHT_AREA;
+  int mx, my;
+  return machine_corner(shot(to_screen(a.x), to_screen(a.y), to_screen(a.w),
+                             to_screen(a.h)),
+                        &mx, &my, scale_) &&
+         mx == x && my == y;
+}
+
+// The watcher sleeps until the program may have presented a frame, and then
+// reads the machine's area. A watcher that polled at full speed instead
+// would compete with the program for the CPU, and fall behind when every
+// core is busy.
+std::vector<Sighting> Kelvaro::watch_flight(int end_x, int end_y,
+                                            double seconds,
+                                            std::vector<Shot>* frames) const {
+  std::vector<Sighting> seen;
+  std::unique_ptr<Frame_Watch> watch = server.watch(win);
+  int w = 0, h = 0;
+  if (frames) size(&w, &h);
+  const Area& a = REST_FLIGHT_AREA;
+  auto start = std::chrono::steady_clock::now();
+  auto deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(seconds));
+  do {
+    double now = std::chrono::duration<double>(
+                     std::chrono::steady_clock::now() - start).count();
+    int x, y;
+    Shot s = frames ? watch->shot(0, 0, w, h)
+                    : watch->shot(to_screen(a.x), to_screen(a.y),
+                                  to_screen(a.w), to_screen(a.h));
+    if (machine_corner(s, &x, &y, scale_)) {
+      bool at_rest = x == REST_X && y == REST_Y;
+      bool moved = seen.empty() ? !at_rest
+                                : x != seen.back().x || y != seen.back().y;
+      if (moved) {
+        seen.push_back({x, y, now});
+        if (frames) frames->push_back(s);
+      }
+      if (x == end_x && y == end_y && !seen.empty()) break;
+    }
+  } while (watch->next_frame(deadline));
+  return seen;
+}
+
+std::string rest_flight_mismatch(const std::vector<Sighting>& seen,
+                                 bool every_frame) {
+  std::ostringstream why;
+  if (!every_frame) {
+    // Each position seen is a tick's, later than the one seen before it.
+    int tick = -1;
+    for (const Sighting& s : seen) {
+      int t = tick + 1;
+      while (t < REST_FLIGHT_TICKS &&
+             (REST_FLIGHT[t][0] != s.x || REST_FLIGHT[t][1] != s.y))
+        t++;
+      if (t == REST_FLIGHT_TICKS)
+        why << "(" << s.x << ", " << s.y << ") seen out of turn after tick "
+            << tick + 1 << "; ";
+      else
+        tick = t;
+    }
+    if (tick != REST_FLIGHT_TICKS - 1) why << "the landing not seen; ";
+    return why.str();
+  }
+  for (size_t i = 0; i < seen.size() || i < (size_t)REST_FLIGHT_TICKS; i++) {
+    bool expected = i < (size_t)REST_FLIGHT_TICKS, got = i < seen.size();
+    if (expected && got && seen[i].x == REST_FLIGHT[i][0] &&
+        seen[i].y == REST_FLIGHT[i][1])
+      continue;
+    why << "tick " << i + 1 << ": expected ";
+    if (expected) why << "(" << REST_FLIGHT[i][0] << ", " << REST_FLIGHT[i][1] << ")";
+    else why << "nothing";
+    why << ", seen ";
+    if (got) why << "(" << seen[i].x << ", " << seen[i].y << ")";
+    else why << "nothing";
+    why << "; ";
+  }
+  return why.str();
+}

@@ -1,0 +1,476 @@
+#include "wayland.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <map>
+#include <stdexcept>
+#include <thread>
+
+#ifndef KELVARO_VIRTUAL_POINTER
+#error "KELVARO_VIRTUAL_POINTER must name the harness's pointer program"
+#endif
+
+namespace {
+
+// The headless output: room for the window at twice its size, and more.
+const int OUTPUT_W = 2560, OUTPUT_H = 1600;
+const char* const OUTPUT = "HEADLESS-1";
+
+// Windows float at the layout's top-left corner, without borders, and the
+// pointer's image is hidden at once so that it never shows in a shot.
+const char* const CONFIG =
+    "output HEADLESS-1 resolution 2560x1600 scale 1\n"
+    "default_border none\n"
+    "default_floating_border none\n"
+    "for_window [app_id=\".*\"] move position 0 0\n"
+    "seat * hide_cursor 1\n"
+    "swaybg_command -\n"
+    "xwayland disable\n";
+
+// A parsed JSON value, as much of JSON as sway's answers use.
+struct Json {
+  enum Kind { NONE, NUMBER, STRING, ARRAY, OBJECT } kind = NONE;
+  double number = 0;
+  std::string text;
+  std::vector<Json> items;
+  std::map<std::string, Json> fields;
+  const Json& operator[](const char* key) const {
+    static const Json none;
+    auto it = fields.find(key);
+    return it == fields.end() ? none : it->second;
+  }
+};
+
+struct Json_Reader {
+  const std::string& s;
+  size_t i = 0;
+  void space() {
+    while (i < s.size() && isspace((unsigned char)s[i])) i++;
+  }
+  std::string string() {
+    std::string out;
+    for (i++; i < s.size() && s[i] != '"'; i++) {
+      if (s[i] == '\\' && ++i < s.size()) {
+        char c = s[i];
+        if (c == 'u') {  // kept as a '?': only ASCII names are compared
+          i += 4;
+          c = '?';
+        } else if (c == 'n') c = '\n';
+        else if (c == 't') c = '\t';
+        out += c;
+      } else
+        out += s[i];
+    }
+    i++;
+    return out;
+  }
+  Json value() {
+    Json v;
+    space();
+    if (i >= s.size()) return v;
+    char c = s[i];
+    if (c == '{') {
+      v.kind = Json::OBJECT;
+      for (i++, space(); i < s.size() && s[i] != '}'; space()) {
+        std::string key = string();
+        space();
+        i++;  // ':'
+        v.fields[key] = value();
+        space();
+        if (s[i] == ',') i++, space();
+      }
+      i++;
+    } else if (c == '[') {
+      v.kind = Json::ARRAY;
+      for (i++, space(); i < s.size() && s[i] != ']'; space()) {
+        v.items.push_back(value());
+        space();
+        if (s[i] == ',') i++;
+      }
+      i++;
+    } else if (c == '"') {
+      v.kind = Json::STRING;
+      v.text = string();
+    } else if (c == '-' || isdigit((unsigned char)c)) {
+      v.kind = Json::NUMBER;
+      size_t used = 0;
+      v.number = std::stod(s.substr(i, 40), &used);
+      i += used;
+    } else {  // true, false, null
+      while (i < s.size() && isalpha((unsigned char)s[i])) i++;
+    }
+    return v;
+  }
+};
+
+// The view of process pid in sway's tree, or null.
+const Json* view_of(const Json& node, pid_t pid) {
+  if (node["pid"].kind == Json::NUMBER && (pid_t)node["pid"].number == pid)
+    return &node;
+  for (const char* children : {"nodes", "floating_nodes"})
+    for (const Json& child : node[children].items)
+      if (const Json* v = view_of(child, pid)) return v;
+  return nullptr;
+}
+
+// Runs a program to its end; its stdout, or "" when it failed.
+std::string run(const std::vector<std::string>& argv, bool* ok = nullptr) {
+  int out[2];
+  if (pipe(out) != 0) throw std::runtime_error("pipe");
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], 1);
+    int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 2);
+    close(out[0]);
+    close(out[1]);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back((char*)a.c_str());
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  close(out[1]);
+  std::string text;
+  char buf[65536];
+  ssize_t n;
+  while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, n);
+  close(out[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  bool good = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  if (ok) *ok = good;
+  return good ? text : "";
+}
+
+// Starts a program with stdin and stdout on pipes of ours.
+pid_t start(const std::vector<std::string>& argv, int* to, int* from) {
+  int in[2], out[2];
+  if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in[0], 0);
+    dup2(out[1], 1);
+    close(in[1]);
+    close(out[0]);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back((char*)a.c_str());
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  close(in[0]);
+  close(out[1]);
+  *to = in[1];
+  *from = out[0];
+  return pid;
+}
+
+void stop(pid_t* pid) {
+  if (*pid > 0) {
+    kill(*pid, SIGKILL);
+    waitpid(*pid, nullptr, 0);
+  }
+  *pid = -1;
+}
+
+class Sway : public Display_Server {
+public:
+  Sway();
+  ~Sway() override;
+  const char* system() const override { return "Wayland"; }
+  void enter() const override;
+  double take_scale(std::vector<std::string>* env) override;
+  // FLTK 1.4.3 draws at whole buffer scales only.
+  bool scales_to(double s) const override { return s == std::floor(s); }
+  void kill_server() override;
+  bool set_resources(const std::string& text) override { return text.empty(); }
+  int maps() override { return -1; }
+  bool sees_every_frame() const override { return false; }
+  const char* lost_message() const override { return "Wayland"; }
+  Window top_level(pid_t pid) override;
+  Shot shot(Window w, int x, int y, int width, int height) override;
+  void size(Window w, int* width, int* height) override;
+  std::string title(Window w) override { return view(w)["name"].text; }
+  std::string app_id(Window w, std::string* res_class = nullptr) override;
+  std::unique_ptr<Frame_Watch> watch(Window w) override;
+  void move(Window w, int x, int y, double scale) override;
+  void button(bool down) override;
+  void key(Window w, const char* keysym_name, const char* modifier = nullptr) override;
+  void close_request(Window w) override;
+
+private:
+  std::string runtime_dir, socket, ipc;
+  pid_t sway = -1, pointer = -1, keyboard = -1;
+  int pointer_to = -1, pointer_from = -1;
+  double output_scale = 1;
+  // The pid whose view a Window names: sway's view ids are not stable
+  // across calls of ours, so a Window is the program's pid.
+  Json tree();
+  Json view(Window w);
+  std::string swaymsg(const std::vector<std::string>& args, bool* ok = nullptr);
+  void pointer_says(const std::string& command);
+  // A command line run as a client of this compositor.
+  std::vector<std::string> client(std::vector<std::string> argv) const;
+  // The window's top-left corner in the layout, in logical pixels.
+  bool corner(Window w, int* x, int* y);
+};
+
+Sway::Sway() {
+  char dir[] = "/tmp/kelvaro-wayland-XXXXXX";
+  if (!mkdtemp(dir)) throw std::runtime_error("mkdtemp");
+  runtime_dir = dir;
+  std::string config = runtime_dir + "/sway.conf";
+  FILE* f = fopen(config.c_str(), "w");
+  if (!f) throw std::runtime_error("cannot write " + config);
+  fputs(CONFIG, f);
+  fclose(f);
+
+  sway = fork();
+  if (sway == 0) {
+    int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("SWAYSOCK");
+    setenv("XDG_RUNTIME_DIR", runtime_dir.c_str(), 1);
+    setenv("WLR_BACKENDS", "headless", 1);
+    setenv("WLR_RENDERER", "pixman", 1);
+    setenv("WLR_LIBINPUT_NO_DEVICES", "1", 1);
+    execlp("sway", "sway", "-c", config.c_str(), (char*)nullptr);
+    _exit(127);
+  }
+  // Up once it answers on its IPC socket, with its Wayland socket made.
+  bool up = poll_until(20, [&] {
+    DIR* d = opendir(runtime_dir.c_str());
+    if (!d) return false;
+    while (dirent* e = readdir(d)) {
+      std::string name = e->d_name;
+      if (name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos)
+        socket = name;
+      if (name.rfind("sway-ipc.", 0) == 0) ipc = runtime_dir + "/" + name;
+    }
+    closedir(d);
+    bool ok = false;
+    if (!socket.empty() && !ipc.empty()) swaymsg({"-t", "get_outputs"}, &ok);
+    return ok || waitpid(sway, nullptr, WNOHANG) == sway;
+  });
+  bool ok = false;
+  if (up) swaymsg({"-t", "get_outputs"}, &ok);
+  if (!ok) throw std::runtime_error("sway did not start");
+
+  // The seat has a pointer and a keyboard before any client connects, as a
+  // desktop's has: keys typed later by other wtype calls then reach a client
+  // that has already bound its keyboard. The keyboard is a wtype that types
+  // one harmless key at once, which gives it a keymap, and then waits for
+  // weeks. (FLTK 1.4.3 crashes on a keyboard without a keymap.)
+  pointer = start(client({KELVARO_VIRTUAL_POINTER}), &pointer_to, &pointer_from);
+  pointer_says("");
+  int to, from;
+  keyboard = start(client({"wtype", "-k", "F24", "-s", "2000000000"}), &to, &from);
+  close(to);
+  close(from);
+  poll_until(10, [&] {
+    return swaymsg({"-t", "get_seats"}).find("\"capabilities\": 3") !=
+           std::string::npos;
+  });
+}
+
+Sway::~Sway() {
+  kill_server();
+  run({"rm", "-rf", runtime_dir});
+}
+
+void Sway::kill_server() {
+  stop(&pointer);
+  stop(&keyboard);
+  stop(&sway);
+  if (pointer_to >= 0) close(pointer_to), close(pointer_from);
+  pointer_to = pointer_from = -1;
+}
+
+std::vector<std::string> Sway::client(std::vector<std::string> argv) const {
+  argv.insert(argv.begin(), {"env", "-u", "DISPLAY", "WAYLAND_DISPLAY=" + socket,
+                             "XDG_RUNTIME_DIR=" + runtime_dir});
+  return argv;
+}
+
+void Sway::enter() const {
+  setenv("XDG_RUNTIME_DIR", runtime_dir.c_str(), 1);
+  setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+  // No X server: the program must reach the compositor natively.
+  unsetenv("DISPLAY");
+}
+
+std::string Sway::swaymsg(const std::vector<std::string>& args, bool* ok) {
+  std::vector<std::string> argv = {"swaymsg", "-s", ipc};
+  argv.insert(argv.end(), args.begin(), args.end());
+  return run(argv, ok);
+}
+
+double Sway::take_scale(std::vector<std::string>* env) {
+  double scale = 1;
+  for (auto e = env->begin(); e != env->end();)
+    if (e->rfind(SCALE_VARIABLE, 0) == 0) {
+      scale = std::stod(e->substr(strlen(SCALE_VARIABLE)));
+      e = env->erase(e);
+    } else
+      ++e;
+  if (scale != output_scale) {
+    char value[32];
+    snprintf(value, sizeof value, "%g", scale);
+    swaymsg({"output", OUTPUT, "scale", value});
+    output_scale = scale;
+  }
+  return scale;
+}
+
+Json Sway::tree() {
+  std::string text = swaymsg({"-t", "get_tree"});
+  return Json_Reader{text}.value();
+}
+
+Json Sway::view(Window w) {
+  Json t = tree();
+  const Json* v = view_of(t, (pid_t)w);
+  return v ? *v : Json();
+}
+
+// A Window here is the program's pid: its view is looked up each time.
+Window Sway::top_level(pid_t pid) {
+  Json v = view(pid);
+  return v["window_rect"]["width"].number > 0 ? (Window)pid : 0;
+}
+
+bool Sway::corner(Window w, int* x, int* y) {
+  Json v = view(w);
+  if (v.kind != Json::OBJECT) return false;
+  *x = (int)(v["rect"]["x"].number + v["window_rect"]["x"].number);
+  *y = (int)(v["rect"]["y"].number + v["window_rect"]["y"].number);
+  return true;
+}
+
+void Sway::size(Window w, int* width, int* height) {
+  Json v = view(w);
+  *width = to_screen((int)v["window_rect"]["width"].number, output_scale);
+  *height = to_screen((int)v["window_rect"]["height"].number, output_scale);
+}
+
+std::string Sway::app_id(Window w, std::string* res_class) {
+  std::string id = view(w)["app_id"].text;
+  if (res_class) *res_class = id;
+  return id;
+}
+
+// grim reads a box of the layout in logical pixels, at the output's scale:
+// the box around the rectangle asked for is read and cut down to it.
+Shot Sway::shot(Window w, int x, int y, int width, int height) {
+  Shot s;
+  s.x0 = x;
+  s.y0 = y;
+  s.w = width;
+  s.h = height;
+  s.px.assign((size_t)width * height, BLACK);
+  int wx, wy, k = (int)output_scale;
+  if (!w || !corner(w, &wx, &wy)) return s;
+  int lx = x / k, ly = y / k;
+  int lw = (x + width + k - 1) / k - lx, lh = (y + height + k - 1) / k - ly;
+  char box[64];
+  snprintf(box, sizeof box, "%d,%d %dx%d", wx + lx, wy + ly, lw, lh);
+  std::string ppm = run(client({"grim", "-t", "ppm", "-g", box, "-"}));
+  int pw = 0, ph = 0, max = 0, used = 0;
+  if (sscanf(ppm.c_str(), "P6 %d %d %d%n", &pw, &ph, &max, &used) != 3 ||
+      pw != lw * k || ph != lh * k ||
+      ppm.size() < (size_t)used + 1 + (size_t)pw * ph * 3)
+    return s;
+  const unsigned char* px = (const unsigned char*)ppm.data() + used + 1;
+  int dx = x - lx * k, dy = y - ly * k;
+  for (int j = 0; j < height; j++)
+    for (int i = 0; i < width; i++) {
+      const unsigned char* p = px + ((size_t)(j + dy) * pw + (i + dx)) * 3;
+      s.px[(size_t)j * width + i] = (Rgb)p[0] << 16 | p[1] << 8 | p[2];
+    }
+  s.read = true;
+  return s;
+}
+
+// No outside client hears of a Wayland window's frames, so the watcher reads
+// the window again as soon as each read is done, a few milliseconds apart.
+class Polling_Watch : public Frame_Watch {
+public:
+  Polling_Watch(Sway& server, Window w) : server(server), win(w) {}
+  Shot shot(int x, int y, int w, int h) override {
+    return server.shot(win, x, y, w, h);
+  }
+  bool next_frame(std::chrono::steady_clock::time_point deadline) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return std::chrono::steady_clock::now() < deadline;
+  }
+
+private:
+  Sway& server;
+  Window win;
+};
+
+std::unique_ptr<Frame_Watch> Sway::watch(Window w) {
+  return std::unique_ptr<Frame_Watch>(new Polling_Watch(*this, w));
+}
+
+void Sway::pointer_says(const std::string& command) {
+  if (pointer_to < 0) return;
+  if (!command.empty()) {
+    std::string line = command + "\n";
+    if (write(pointer_to, line.data(), line.size()) != (ssize_t)line.size())
+      return;
+  }
+  // Each command is answered once the compositor has handled it.
+  std::string answer;
+  char c;
+  struct pollfd p = {pointer_from, POLLIN, 0};
+  while (answer != "ok\n" && poll(&p, 1, 5000) == 1 && read(pointer_from, &c, 1) == 1)
+    answer += c;
+}
+
+void Sway::move(Window w, int x, int y, double) {
+  int wx = 0, wy = 0;
+  corner(w, &wx, &wy);
+  int layout_w = (int)(OUTPUT_W / output_scale), layout_h = (int)(OUTPUT_H / output_scale);
+  pointer_says("move " + std::to_string(wx + x) + " " + std::to_string(wy + y) +
+               " " + std::to_string(layout_w) + " " + std::to_string(layout_h));
+}
+
+void Sway::button(bool down) { pointer_says(down ? "press" : "release"); }
+
+void Sway::key(Window, const char* keysym_name, const char* modifier) {
+  std::vector<std::string> argv = client({"wtype"});
+  // wtype names the modifiers it holds in its own words.
+  std::string held;
+  if (modifier) {
+    std::string m = modifier;
+    held = m.rfind("Control", 0) == 0 ? "ctrl" : m.rfind("Shift", 0) == 0 ? "shift"
+         : m.rfind("Alt", 0) == 0 ? "alt" : "logo";
+    argv.insert(argv.end(), {"-M", held});
+  }
+  argv.insert(argv.end(), {"-k", keysym_name});
+  if (modifier) argv.insert(argv.end(), {"-m", held});
+  run(argv);
+}
+
+void Sway::close_request(Window w) {
+  swaymsg({"[pid=" + std::to_string(w) + "]", "kill"});
+}
+
+}  // namespace
+
+std::unique_ptr<Display_Server> new_wayland_server() {
+  return std::unique_ptr<Display_Server>(new Sway);
+}

@@ -37,6 +37,24 @@ static bool is_option(const char* word, const char* name, size_t least) {
   return n >= least && n <= strlen(name) && strncasecmp(word + 1, name, n) == 0;
 }
 
+// The colour options, which the toolkit takes by these full names only.
+static bool is_colour_option(const char* word) {
+  for (const char* name :
+       {"-fg", "-foreground", "-bg", "-background", "-bg2", "-background2"})
+    if (strcasecmp(word, name) == 0) return true;
+  return false;
+}
+
+// A colour in hexadecimal is '#' and 3, 6, 9 or 12 hexadecimal digits. X
+// refuses any other, while FLTK 1.4 on Wayland reads colours itself and
+// takes the first digits of any count, so that "#12345" would be #112233.
+static bool malformed_hex_colour(const char* value) {
+  if (value[0] != '#') return false;
+  size_t n = strlen(value + 1);
+  return strspn(value + 1, "0123456789abcdefABCDEF") != n ||
+         (n != 3 && n != 6 && n != 9 && n != 12);
+}
+
 // Refuses, before anything is shown, the option values the toolkit would
 // take and then mishandle. Any word may be an option's value, so each pair
 // of words is tried as an option and its value; where the first word is in
@@ -48,6 +66,9 @@ static void refuse_unsafe_values(int argc, char** argv) {
     // The same usage text the toolkit gives for an argument it refuses.
     if (is_option(argv[i], "name", 2) && strlen(value) > CLASS_NAME_MAX)
       Fl::fatal("options are:\n%s", Fl::help);
+    // The same message the toolkit gives for a colour that X refuses.
+    if (is_colour_option(argv[i]) && malformed_hex_colour(value))
+      Fl::fatal("Unknown color: %s", value);
     // The size read here the way the toolkit reads it.
     int x, y;
     unsigned w, h;
@@ -57,6 +78,11 @@ static void refuse_unsafe_values(int argc, char** argv) {
         (given & HeightValue && h > WINDOW_SIZE_MAX))
       Fl::fatal("%s %s: a window can be at most %u pixels wide and high",
                 argv[i], value, WINDOW_SIZE_MAX);
+    // X refuses a window with no width or height, and FLTK 1.4 on Wayland
+    // crashes on one.
+    if ((given & WidthValue && w == 0) || (given & HeightValue && h == 0))
+      Fl::fatal("%s %s: a window must be at least 1 pixel wide and high",
+                argv[i], value);
   }
 }
 

@@ -1,11 +1,15 @@
-// Paints the README's pictures with the real program on a private Xvfb: the
-// scene at rest, and every frame of a flight launched from rest without a
-// drag, each read from the window as the program presents it.
+// Paints the README's pictures with the real program on a private display
+// server: the scene at rest, and every frame of a flight launched from rest
+// without a drag, each read from the window as the program presents it.
 //
 //   kelvaro_capture FOLDER
+//   kelvaro_capture --scale S FOLDER
 //
 // Writes FOLDER/rest.ppm and FOLDER/flight-01.ppm to flight-21.ppm; fails
-// unless all 21 positions of the flight were seen, in order.
+// unless all 21 positions of the flight were seen, in order. Given a scale,
+// it writes only the scene at rest, drawn at that scale, as FOLDER/rest.ppm.
+// The server is an Xvfb, or a headless sway where KELVARO_TEST_DISPLAY is
+// "wayland".
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,20 +36,27 @@ bool write_ppm(const std::string& path, const Shot& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    fprintf(stderr, "usage: kelvaro_capture FOLDER\n");
+  std::string scale = "1";
+  if (argc == 4 && std::string(argv[1]) == "--scale") scale = argv[2];
+  if (argc != 2 && !(argc == 4 && scale != "1")) {
+    fprintf(stderr, "usage: kelvaro_capture [--scale S] FOLDER\n");
     return 2;
   }
-  std::string folder = argv[1];
-  Xvfb server;
-  Kelvaro k(server, {});
+  std::string folder = argv[argc - 1];
+  std::unique_ptr<Display_Server> server = new_server();
+  Kelvaro k(*server, {}, {std::string(SCALE_VARIABLE) + scale});
   if (!k.wait_window()) {
     fprintf(stderr, "kelvaro_capture: no window: %s\n", k.err().c_str());
     return 1;
   }
-  if (!write_ppm(folder + "/rest.ppm", k.shot(0, 0, W, H))) {
+  if (!write_ppm(folder + "/rest.ppm",
+                 k.shot(0, 0, k.to_screen(W), k.to_screen(H)))) {
     perror(folder.c_str());
     return 1;
+  }
+  if (scale != "1") {
+    k.quit();
+    return 0;
   }
 
   std::vector<Shot> frames;

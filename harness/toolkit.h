@@ -13,6 +13,9 @@ struct Toolkit {
   bool antialiased_edges;
   // It draws windows at the scale that FLTK_SCALING_FACTOR gives.
   bool scales;
+  // It draws on Wayland too, with libdecor, whose plugin then draws the
+  // window's title bar where the compositor does not.
+  bool wayland;
 };
 
 extern const Toolkit TOOLKIT;

@@ -14,8 +14,8 @@
 #include <stdexcept>
 #include <thread>
 
-#ifndef KELVARO_VIRTUAL_POINTER
-#error "KELVARO_VIRTUAL_POINTER must name the harness's pointer program"
+#ifndef KELVARO_VIRTUAL_INPUT
+#error "KELVARO_VIRTUAL_INPUT must name the harness's input program"
 #endif
 
 namespace {
@@ -195,7 +195,9 @@ public:
   bool set_resources(const std::string& text) override { return text.empty(); }
   int maps() override { return -1; }
   bool sees_every_frame() const override { return false; }
-  const char* lost_message() const override { return "Wayland"; }
+  const char* lost_message() const override {
+    return "Fatal error while communicating with the Wayland server";
+  }
   Window top_level(pid_t pid) override;
   Shot shot(Window w, int x, int y, int width, int height) override;
   void size(Window w, int* width, int* height) override;
@@ -209,19 +211,22 @@ public:
 
 private:
   std::string runtime_dir, socket, ipc;
-  pid_t sway = -1, pointer = -1, keyboard = -1;
-  int pointer_to = -1, pointer_from = -1;
+  pid_t sway = -1, input = -1;
+  int input_to = -1, input_from = -1;
   double output_scale = 1;
   // The pid whose view a Window names: sway's view ids are not stable
   // across calls of ours, so a Window is the program's pid.
   Json tree();
   Json view(Window w);
   std::string swaymsg(const std::vector<std::string>& args, bool* ok = nullptr);
-  void pointer_says(const std::string& command);
+  void input_says(const std::string& command);
   // A command line run as a client of this compositor.
   std::vector<std::string> client(std::vector<std::string> argv) const;
   // The window's top-left corner in the layout, in logical pixels.
   bool corner(Window w, int* x, int* y);
+  // A shot of the window whose corner is at (wx, wy) of the layout.
+  Shot shot_at(int wx, int wy, int x, int y, int width, int height);
+  friend class Polling_Watch;
 };
 
 Sway::Sway() {
@@ -269,16 +274,9 @@ Sway::Sway() {
   if (!ok) throw std::runtime_error("sway did not start");
 
   // The seat has a pointer and a keyboard before any client connects, as a
-  // desktop's has: keys typed later by other wtype calls then reach a client
-  // that has already bound its keyboard. The keyboard is a wtype that types
-  // one harmless key at once, which gives it a keymap, and then waits for
-  // weeks. (FLTK 1.4.3 crashes on a keyboard without a keymap.)
-  pointer = start(client({KELVARO_VIRTUAL_POINTER}), &pointer_to, &pointer_from);
-  pointer_says("");
-  int to, from;
-  keyboard = start(client({"wtype", "-k", "F24", "-s", "2000000000"}), &to, &from);
-  close(to);
-  close(from);
+  // desktop's has.
+  input = start(client({KELVARO_VIRTUAL_INPUT}), &input_to, &input_from);
+  input_says("");
   poll_until(10, [&] {
     return swaymsg({"-t", "get_seats"}).find("\"capabilities\": 3") !=
            std::string::npos;
@@ -291,11 +289,10 @@ Sway::~Sway() {
 }
 
 void Sway::kill_server() {
-  stop(&pointer);
-  stop(&keyboard);
+  stop(&input);
   stop(&sway);
-  if (pointer_to >= 0) close(pointer_to), close(pointer_from);
-  pointer_to = pointer_from = -1;
+  if (input_to >= 0) close(input_to), close(input_from);
+  input_to = input_from = -1;
 }
 
 std::vector<std::string> Sway::client(std::vector<std::string> argv) const {
@@ -380,8 +377,19 @@ Shot Sway::shot(Window w, int x, int y, int width, int height) {
   s.w = width;
   s.h = height;
   s.px.assign((size_t)width * height, BLACK);
-  int wx, wy, k = (int)output_scale;
+  int wx, wy;
   if (!w || !corner(w, &wx, &wy)) return s;
+  return shot_at(wx, wy, x, y, width, height);
+}
+
+Shot Sway::shot_at(int wx, int wy, int x, int y, int width, int height) {
+  Shot s;
+  s.x0 = x;
+  s.y0 = y;
+  s.w = width;
+  s.h = height;
+  s.px.assign((size_t)width * height, BLACK);
+  int k = (int)output_scale;
   int lx = x / k, ly = y / k;
   int lw = (x + width + k - 1) / k - lx, lh = (y + height + k - 1) / k - ly;
   char box[64];
@@ -405,11 +413,15 @@ Shot Sway::shot(Window w, int x, int y, int width, int height) {
 
 // No outside client hears of a Wayland window's frames, so the watcher reads
 // the window again as soon as each read is done, a few milliseconds apart.
+// The window stays where it is meanwhile.
 class Polling_Watch : public Frame_Watch {
 public:
-  Polling_Watch(Sway& server, Window w) : server(server), win(w) {}
+  Polling_Watch(Sway& server, Window w) : server(server) {
+    found = server.corner(w, &wx, &wy);
+  }
   Shot shot(int x, int y, int w, int h) override {
-    return server.shot(win, x, y, w, h);
+    if (!found) return Shot();
+    return server.shot_at(wx, wy, x, y, w, h);
   }
   bool next_frame(std::chrono::steady_clock::time_point deadline) override {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -418,25 +430,26 @@ public:
 
 private:
   Sway& server;
-  Window win;
+  bool found;
+  int wx = 0, wy = 0;
 };
 
 std::unique_ptr<Frame_Watch> Sway::watch(Window w) {
   return std::unique_ptr<Frame_Watch>(new Polling_Watch(*this, w));
 }
 
-void Sway::pointer_says(const std::string& command) {
-  if (pointer_to < 0) return;
+void Sway::input_says(const std::string& command) {
+  if (input_to < 0) return;
   if (!command.empty()) {
     std::string line = command + "\n";
-    if (write(pointer_to, line.data(), line.size()) != (ssize_t)line.size())
+    if (write(input_to, line.data(), line.size()) != (ssize_t)line.size())
       return;
   }
   // Each command is answered once the compositor has handled it.
   std::string answer;
   char c;
-  struct pollfd p = {pointer_from, POLLIN, 0};
-  while (answer != "ok\n" && poll(&p, 1, 5000) == 1 && read(pointer_from, &c, 1) == 1)
+  struct pollfd p = {input_from, POLLIN, 0};
+  while (answer != "ok\n" && poll(&p, 1, 5000) == 1 && read(input_from, &c, 1) == 1)
     answer += c;
 }
 
@@ -444,11 +457,11 @@ void Sway::move(Window w, int x, int y, double) {
   int wx = 0, wy = 0;
   corner(w, &wx, &wy);
   int layout_w = (int)(OUTPUT_W / output_scale), layout_h = (int)(OUTPUT_H / output_scale);
-  pointer_says("move " + std::to_string(wx + x) + " " + std::to_string(wy + y) +
+  input_says("move " + std::to_string(wx + x) + " " + std::to_string(wy + y) +
                " " + std::to_string(layout_w) + " " + std::to_string(layout_h));
 }
 
-void Sway::button(bool down) { pointer_says(down ? "press" : "release"); }
+void Sway::button(bool down) { input_says(down ? "press" : "release"); }
 
 void Sway::key(Window, const char* keysym_name, const char* modifier) {
   std::vector<std::string> argv = client({"wtype"});
@@ -463,6 +476,9 @@ void Sway::key(Window, const char* keysym_name, const char* modifier) {
   argv.insert(argv.end(), {"-k", keysym_name});
   if (modifier) argv.insert(argv.end(), {"-m", held});
   run(argv);
+  // When wtype's keyboard goes, the seat is left with none that has a
+  // keymap, and FLTK 1.4.3 crashes in the next window that gets the focus.
+  input_says("keyboard");
 }
 
 void Sway::close_request(Window w) {

@@ -221,6 +221,13 @@ TEST(Package, IsLintianCleanReproducibleAndCarriesTheFiles) {
   // Computed from the libraries the program links.
   EXPECT_NE(depends.find(TOOLKIT.runtime_package),
             std::string::npos) << depends;
+  std::string recommends;
+  run("dpkg-deb -f " + deb + " Recommends", &recommends);
+  if (TOOLKIT.wayland) {
+    EXPECT_NE(recommends.find("libdecor-0-plugin-1"), std::string::npos) << recommends;
+  } else {
+    EXPECT_EQ(recommends, "");
+  }
   EXPECT_EQ(run("dpkg-deb -c " + deb, &list), 0);
   for (const std::string& f : installed())
     EXPECT_NE(list.find("./usr/" + f + "\n"), std::string::npos) << f;

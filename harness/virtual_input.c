@@ -1,0 +1,138 @@
+/* Input for tests under a Wayland compositor that has no input device: one
+ * virtual pointer and one virtual keyboard, kept for as long as this program
+ * runs, so that a press, a drag and a release reach the client as one
+ * gesture, and so that the seat always has a keyboard with a keymap.
+ *
+ * Commands come one per line on stdin:
+ *   move X Y W H  the pointer to (X, Y) of a layout W by H logical pixels
+ *   press         the left button down
+ *   release       the left button up
+ *   keyboard      this keyboard the seat's own again, after another
+ *                 program's keyboard (wtype's) has come and gone
+ * Each is answered "ok" on stdout once the compositor has handled it. */
+#define _GNU_SOURCE
+#include <linux/input-event-codes.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/mman.h>
+#include <time.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "virtual-pointer-unstable-v1-client-protocol.h"
+
+static struct zwlr_virtual_pointer_manager_v1 *pointers;
+static struct zwp_virtual_keyboard_manager_v1 *keyboards;
+static struct wl_seat *seat;
+
+static void global(void *data, struct wl_registry *registry, uint32_t name,
+                   const char *interface, uint32_t version) {
+  (void)data;
+  (void)version;
+  if (strcmp(interface, zwlr_virtual_pointer_manager_v1_interface.name) == 0)
+    pointers = wl_registry_bind(registry, name,
+                                &zwlr_virtual_pointer_manager_v1_interface, 1);
+  else if (strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0)
+    keyboards = wl_registry_bind(registry, name,
+                                 &zwp_virtual_keyboard_manager_v1_interface, 1);
+  else if (strcmp(interface, wl_seat_interface.name) == 0 && !seat)
+    seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
+}
+
+static void global_remove(void *data, struct wl_registry *registry,
+                          uint32_t name) {
+  (void)data;
+  (void)registry;
+  (void)name;
+}
+
+static const struct wl_registry_listener registry_listener = {global,
+                                                              global_remove};
+
+static uint32_t now_ms(void) {
+  struct timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return (uint32_t)(t.tv_sec * 1000 + t.tv_nsec / 1000000);
+}
+
+/* The keyboard gets the default keymap (what XKB's rules give with no
+ * names), passed to the compositor in a file of its own. */
+static int give_keymap(struct zwp_virtual_keyboard_v1 *keyboard) {
+  struct xkb_context *context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+  struct xkb_keymap *keymap =
+      context ? xkb_keymap_new_from_names(context, NULL, 0) : NULL;
+  char *text = keymap ? xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1)
+                      : NULL;
+  int fd = memfd_create("keymap", MFD_CLOEXEC);
+  size_t size = text ? strlen(text) + 1 : 0;
+  int ok = text && fd >= 0 && write(fd, text, size) == (ssize_t)size;
+  if (ok)
+    zwp_virtual_keyboard_v1_keymap(keyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1,
+                                   fd, size);
+  if (fd >= 0) close(fd);
+  free(text);
+  xkb_keymap_unref(keymap);
+  xkb_context_unref(context);
+  return ok;
+}
+
+int main(int argc, char **argv) {
+  (void)argc;
+  struct wl_display *display = wl_display_connect(NULL);
+  if (!display) {
+    fprintf(stderr, "%s: no Wayland display\n", argv[0]);
+    return 1;
+  }
+  struct wl_registry *registry = wl_display_get_registry(display);
+  wl_registry_add_listener(registry, &registry_listener, NULL);
+  wl_display_roundtrip(display);
+  if (!pointers || !keyboards || !seat) {
+    fprintf(stderr, "%s: the compositor offers no virtual input\n", argv[0]);
+    return 1;
+  }
+  struct zwlr_virtual_pointer_v1 *pointer =
+      zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, seat);
+  struct zwp_virtual_keyboard_v1 *keyboard =
+      zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboards, seat);
+  if (!give_keymap(keyboard)) {
+    fprintf(stderr, "%s: no keymap\n", argv[0]);
+    return 1;
+  }
+  zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+  if (wl_display_roundtrip(display) < 0) return 1;
+  printf("ok\n");
+  fflush(stdout);
+
+  char line[128];
+  while (fgets(line, sizeof line, stdin)) {
+    unsigned x, y, width, height;
+    if (sscanf(line, "move %u %u %u %u", &x, &y, &width, &height) == 4) {
+      zwlr_virtual_pointer_v1_motion_absolute(pointer, now_ms(), x, y, width,
+                                              height);
+      zwlr_virtual_pointer_v1_frame(pointer);
+    } else if (strcmp(line, "press\n") == 0 || strcmp(line, "release\n") == 0) {
+      zwlr_virtual_pointer_v1_button(
+          pointer, now_ms(), BTN_LEFT,
+          line[0] == 'p' ? WL_POINTER_BUTTON_STATE_PRESSED
+                         : WL_POINTER_BUTTON_STATE_RELEASED);
+      zwlr_virtual_pointer_v1_frame(pointer);
+    } else if (strcmp(line, "keyboard\n") == 0) {
+      /* A keyboard's event makes it the seat's keyboard again; the
+       * compositor passes on a change of modifiers only, so Shift's state is
+       * set and cleared. */
+      zwp_virtual_keyboard_v1_modifiers(keyboard, 1, 0, 0, 0);
+      zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+    } else {
+      fprintf(stderr, "%s: unknown command: %s", argv[0], line);
+      return 2;
+    }
+    if (wl_display_roundtrip(display) < 0) return 1;
+    printf("ok\n");
+    fflush(stdout);
+  }
+  wl_display_disconnect(display);
+  return 0;
+}

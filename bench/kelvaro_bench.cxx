@@ -4,11 +4,15 @@
 // of figures; it never fails on a timing.
 //
 //   kelvaro_bench [--runs N] [--program PATH] [--scale S] [--no-callgrind]
+//   kelvaro_bench --wayland [--runs N] [--program PATH] [--no-callgrind]
 //
 // N start-ups of each client and N flights (default 5); PATH is the kelvaro
 // to measure (default: this build's); S the scale kelvaro is drawn at, where
 // its toolkit scales (FLTK_SCALING_FACTOR, default 1). --no-callgrind leaves
 // out the instruction counts, for builds that valgrind cannot run.
+// --wayland measures kelvaro alone under a headless sway instead, at output
+// scales 1 and 2: its CPU per frame and at rest, and its start-up
+// instructions. No peer there draws text natively.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 #include <poll.h>
@@ -26,6 +30,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "wayland.h"
 #include "x11.h"
 
 namespace {
@@ -140,6 +145,17 @@ double startup_ms(Xvfb& x, const Client& c, long* rss, double* cpu_ms) {
   return t1 - t0;
 }
 
+// Instructions counted by callgrind in the file it wrote, or NAN.
+double callgrind_total(const char* file) {
+  std::ifstream in(file);
+  std::string line;
+  double total = NAN;
+  while (std::getline(in, line))
+    if (line.rfind("summary:", 0) == 0 || line.rfind("totals:", 0) == 0)
+      total = std::stod(line.substr(line.find(':') + 1));
+  return total;
+}
+
 // Instructions from exec to the first painted frame, counted by callgrind;
 // they repeat exactly from run to run, unlike times. The client is stopped
 // once the frame is seen, and callgrind writes its count as it ends.
@@ -158,11 +174,7 @@ double startup_instructions(Xvfb& x, const Client& c) {
     if (!std::isnan(first_frame(x.display(), c.painted, 120))) {
       kill(k.pid(), SIGTERM);
       k.ended(60);
-      std::ifstream in(out);
-      std::string line;
-      while (std::getline(in, line))
-        if (line.rfind("summary:", 0) == 0 || line.rfind("totals:", 0) == 0)
-          total = std::stod(line.substr(line.find(':') + 1));
+      total = callgrind_total(out);
     }
   }
   unlink(out);
@@ -251,12 +263,73 @@ std::string machine_line() {
   return buf;
 }
 
+// kelvaro under a headless sway at one output scale: the instructions to
+// its first frame (once the sun is seen), the median of its CPU per frame
+// over flights, and its CPU and wake-ups at rest. The watcher there reads
+// the window in turn rather than at each frame, so the ticks' timing is not
+// measured.
+struct Wayland_Figures {
+  double startup_ir = NAN, cpu_us = NAN, rest_cpu_us = NAN;
+  long rest_wakeups = -1, rss = -1;
+};
+
+Wayland_Figures wayland_figures(Display_Server& sway, const std::string& program,
+                                const std::string& at, int runs, bool callgrind) {
+  Wayland_Figures f;
+  std::vector<std::string> env = {SCALE_VARIABLE + at};
+  if (callgrind) {
+    char out[] = "/tmp/kelvaro-bench-callgrind-XXXXXX";
+    int fd = mkstemp(out);
+    if (fd >= 0) {
+      close(fd);
+      Kelvaro k(sway, {"--tool=callgrind", "--callgrind-out-file=" + std::string(out), program},
+                env, VALGRIND);
+      if (k.wait_window(120)) {
+        kill(k.pid(), SIGTERM);
+        k.ended(60);
+        f.startup_ir = callgrind_total(out);
+      }
+      unlink(out);
+    }
+  }
+  Kelvaro k(sway, {}, env, program);
+  if (!k.wait_window()) return f;
+  Flights flights;
+  for (int r = 0; r < runs; r++) flights.add(fly(k));
+  f.cpu_us = median(flights.cpu);
+  uint64_t cpu0 = k.cpu_ns(), switches0 = k.switches();
+  usleep((useconds_t)(REST_SECONDS * 1e6));
+  f.rest_cpu_us = (k.cpu_ns() - cpu0) / 1000.0;
+  f.rest_wakeups = (long)(k.switches() - switches0);
+  f.rss = peak_rss_kib(k.pid());
+  return f;
+}
+
+int wayland_main(int runs, const std::string& program, bool callgrind) {
+  std::unique_ptr<Display_Server> sway = new_wayland_server();
+  Wayland_Figures at_1 = wayland_figures(*sway, program, "1", runs, callgrind),
+                  at_2 = wayland_figures(*sway, program, "2", runs, callgrind);
+  printf("kelvaro benchmark on Wayland (headless sway, pixman), %d flights each, on %s\n\n",
+         runs, machine_line().c_str());
+  printf("| measure | output scale 1 | output scale 2 |\n|---|---|---|\n");
+  if (callgrind)
+    printf("| start-up, instructions to first frame (callgrind) | %.1f M | %.1f M |\n",
+           at_1.startup_ir / 1e6, at_2.startup_ir / 1e6);
+  printf("| client CPU per frame (median of flights) | %.0f us | %.0f us (%.2f of scale 1) |\n",
+         at_1.cpu_us, at_2.cpu_us, at_2.cpu_us / at_1.cpu_us);
+  printf("| CPU and wake-ups over %.0f s at rest | %.0f us, %ld | %.0f us, %ld |\n",
+         REST_SECONDS, at_1.rest_cpu_us, at_1.rest_wakeups, at_2.rest_cpu_us,
+         at_2.rest_wakeups);
+  printf("| peak resident set size | %ld KiB | %ld KiB |\n", at_1.rss, at_2.rss);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int runs = 5;
   std::string program;
-  bool callgrind = true;
+  bool callgrind = true, wayland = false;
   for (int i = 1; i < argc; i++) {
     if (!strcmp(argv[i], "--runs") && i + 1 < argc) {
       runs = std::max(1, atoi(argv[++i]));
@@ -266,11 +339,15 @@ int main(int argc, char** argv) {
       scale = argv[++i];
     } else if (!strcmp(argv[i], "--no-callgrind")) {
       callgrind = false;
+    } else if (!strcmp(argv[i], "--wayland")) {
+      wayland = true;
     } else {
-      fprintf(stderr, "usage: kelvaro_bench [--runs N] [--program PATH] [--scale S] [--no-callgrind]\n");
+      fprintf(stderr, "usage: kelvaro_bench [--wayland] [--runs N] [--program PATH] [--scale S] [--no-callgrind]\n");
       return 2;
     }
   }
+  if (program.empty()) program = KELVARO_BIN;
+  if (wayland) return wayland_main(runs, program, callgrind);
 
   Xvfb x;
   Display* dpy = x.display();
@@ -281,7 +358,6 @@ int main(int argc, char** argv) {
   }
 
   // Start-up, alternately, so that all three see the same machine.
-  if (program.empty()) program = KELVARO_BIN;
   const Client kelvaro = {program, {}, sun_painted, kelvaro_env()};
   const Client xclock = {XCLOCK[0], {XCLOCK.begin() + 1, XCLOCK.end()}, text_painted, {}};
   std::vector<double> kelvaro_ms, xclock_ms, xlogo_ms, kelvaro_cpu, xclock_cpu;

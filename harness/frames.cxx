@@ -60,12 +60,19 @@ std::vector<Sighting> Kelvaro::watch_flight(int end_x, int end_y,
   auto deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(seconds));
   do {
-    double now = std::chrono::duration<double>(
-                     std::chrono::steady_clock::now() - start).count();
+    // A frame is timed when it is known to be on screen: where the server
+    // reports each frame, before the read; where the watcher polls, after
+    // it, as the frame may have come while it read.
+    auto since_start = [&] {
+      return std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+          .count();
+    };
+    double now = since_start();
     int x, y;
     Shot s = frames ? watch->shot(0, 0, w, h)
                     : watch->shot(to_screen(a.x), to_screen(a.y),
                                   to_screen(a.w), to_screen(a.h));
+    if (!server.sees_every_frame()) now = since_start();
     if (machine_corner(s, &x, &y, scale_)) {
       bool at_rest = x == REST_X && y == REST_Y;
       bool moved = seen.empty() ? !at_rest

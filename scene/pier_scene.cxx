@@ -16,12 +16,14 @@ static bool launching = false;
 Pier_Scene::Pier_Scene(int x, int y, int w, int h)
   : Fl_Group(x, y, w, h),
     machine_picture(new Fl_Pixmap(machine_xpm)),
+    machine(keep_picture(machine_picture)),
     machine_x(START_X),
     machine_y(START_Y),
     fall_speed(0),
     roll_speed(0) {}
 
 Pier_Scene::~Pier_Scene() {
+  delete_picture(machine);
   delete machine_picture;
   if (backdrop) delete_buffer(backdrop);
 }
@@ -51,7 +53,7 @@ void Pier_Scene::draw() {
     backdrop = create_buffer(w(), h(), paint_backdrop, this);
   }
   copy_buffer(backdrop);
-  machine_picture->draw(machine_x, machine_y);
+  draw_picture(machine, machine_x, machine_y);
   Fl_Group::draw();
 }
 

@@ -56,6 +56,7 @@ extern int grab_x;
 class Pier_Scene : public Fl_Group {
 public:
   Fl_Pixmap* machine_picture;
+  Kept_Picture* machine;
   int machine_x;
   int machine_y;
   int fall_speed;

@@ -1,7 +1,8 @@
-// FLTK 1.3: nothing to set, no scaling, and off-screen buffers that are X
-// pixmaps.
+// FLTK 1.3: nothing to set, no scaling, off-screen buffers that are X
+// pixmaps, and pictures that the toolkit keeps in the X server itself.
 #include "toolkit_version.h"
 
+#include <FL/Fl_Pixmap.H>
 #include <FL/fl_draw.H>
 #include <FL/x.H>
 
@@ -32,3 +33,13 @@ void delete_buffer(Offscreen_Buffer* buffer) {
   fl_delete_offscreen(buffer->pixmap);
   delete buffer;
 }
+
+struct Kept_Picture {
+  Fl_Pixmap* picture;
+};
+
+Kept_Picture* keep_picture(Fl_Pixmap* picture) { return new Kept_Picture{picture}; }
+
+void draw_picture(Kept_Picture* kept, int x, int y) { kept->picture->draw(x, y); }
+
+void delete_picture(Kept_Picture* kept) { delete kept; }

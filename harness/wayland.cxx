@@ -1,3 +1,7 @@
+// The Wayland side of the harness: a private headless sway, pixels read
+// with grim, keys typed with wtype, the pointer and a keyboard held by the
+// harness's own virtual input client, windows found and closed through
+// sway's IPC.
 #include "wayland.h"
 
 #include <dirent.h>
@@ -9,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cmath>
 #include <map>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 // The Wayland side of the harness: a private headless sway, pixels read with
-// grim, keys typed with wtype, the pointer driven by a virtual pointer of
-// the harness's own, windows found and closed through sway's IPC.
+// grim, keys typed with wtype, the pointer driven by a virtual input client
+// of the harness's own, windows found and closed through sway's IPC.
 #ifndef KELVARO_WAYLAND_H
 #define KELVARO_WAYLAND_H
 

@@ -1,3 +1,5 @@
+// The X11 side of the harness: a private Xvfb, pixels read with XGetImage,
+// input sent with XTest, frames watched through the DAMAGE extension.
 #include <X11/Xlib.h>
 #include "x11.h"
 #include "toolkit.h"
@@ -16,11 +18,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cmath>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
-#include <thread>
 
 // Reading a window that is gone or off screen is a protocol error, not a
 // reason to end the test program.

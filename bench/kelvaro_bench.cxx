@@ -145,21 +145,11 @@ double startup_ms(Xvfb& x, const Client& c, long* rss, double* cpu_ms) {
   return t1 - t0;
 }
 
-// Instructions counted by callgrind in the file it wrote, or NAN.
-double callgrind_total(const char* file) {
-  std::ifstream in(file);
-  std::string line;
-  double total = NAN;
-  while (std::getline(in, line))
-    if (line.rfind("summary:", 0) == 0 || line.rfind("totals:", 0) == 0)
-      total = std::stod(line.substr(line.find(':') + 1));
-  return total;
-}
-
 // Instructions from exec to the first painted frame, counted by callgrind;
 // they repeat exactly from run to run, unlike times. The client is stopped
 // once the frame is seen, and callgrind writes its count as it ends.
-double startup_instructions(Xvfb& x, const Client& c) {
+double startup_instructions(Display_Server& server, const Client& c,
+                            const std::function<bool(Kelvaro&)>& first_frame_seen) {
   char out[] = "/tmp/kelvaro-bench-callgrind-XXXXXX";
   int fd = mkstemp(out);
   if (fd < 0) return NAN;
@@ -167,18 +157,29 @@ double startup_instructions(Xvfb& x, const Client& c) {
   std::vector<std::string> args = {"--tool=callgrind", "--callgrind-out-file=" + std::string(out)};
   args.push_back(c.program);
   args.insert(args.end(), c.args.begin(), c.args.end());
-  x.maps();
   double total = NAN;
   {
-    Kelvaro k(x, args, c.env, VALGRIND);
-    if (!std::isnan(first_frame(x.display(), c.painted, 120))) {
+    Kelvaro k(server, args, c.env, VALGRIND);
+    if (first_frame_seen(k)) {
       kill(k.pid(), SIGTERM);
       k.ended(60);
-      total = callgrind_total(out);
+      std::ifstream in(out);
+      std::string line;
+      while (std::getline(in, line))
+        if (line.rfind("summary:", 0) == 0 || line.rfind("totals:", 0) == 0)
+          total = std::stod(line.substr(line.find(':') + 1));
     }
   }
   unlink(out);
   return total;
+}
+
+// On X, the first frame is seen through the DAMAGE extension.
+double startup_instructions(Xvfb& x, const Client& c) {
+  x.maps();
+  return startup_instructions(x, c, [&](Kelvaro&) {
+    return !std::isnan(first_frame(x.display(), c.painted, 120));
+  });
 }
 
 // Exec to the reference client's window being mapped.
@@ -236,6 +237,14 @@ Flight fly(Kelvaro& k) {
   return f;
 }
 
+// The client's CPU time and wake-ups while it rests for REST_SECONDS.
+void at_rest(const Kelvaro& k, double* cpu_us, long* wakeups) {
+  uint64_t cpu0 = k.cpu_ns(), switches0 = k.switches();
+  usleep((useconds_t)(REST_SECONDS * 1e6));
+  *cpu_us = (k.cpu_ns() - cpu0) / 1000.0;
+  *wakeups = (long)(k.switches() - switches0);
+}
+
 struct Flights {
   int presented_min = REST_FLIGHT_TICKS;
   std::vector<double> worst, landing, cpu;
@@ -277,30 +286,15 @@ Wayland_Figures wayland_figures(Display_Server& sway, const std::string& program
                                 const std::string& at, int runs, bool callgrind) {
   Wayland_Figures f;
   std::vector<std::string> env = {SCALE_VARIABLE + at};
-  if (callgrind) {
-    char out[] = "/tmp/kelvaro-bench-callgrind-XXXXXX";
-    int fd = mkstemp(out);
-    if (fd >= 0) {
-      close(fd);
-      Kelvaro k(sway, {"--tool=callgrind", "--callgrind-out-file=" + std::string(out), program},
-                env, VALGRIND);
-      if (k.wait_window(120)) {
-        kill(k.pid(), SIGTERM);
-        k.ended(60);
-        f.startup_ir = callgrind_total(out);
-      }
-      unlink(out);
-    }
-  }
+  if (callgrind)
+    f.startup_ir = startup_instructions(sway, {program, {}, nullptr, env},
+                                        [](Kelvaro& k) { return k.wait_window(120) != 0; });
   Kelvaro k(sway, {}, env, program);
   if (!k.wait_window()) return f;
   Flights flights;
   for (int r = 0; r < runs; r++) flights.add(fly(k));
   f.cpu_us = median(flights.cpu);
-  uint64_t cpu0 = k.cpu_ns(), switches0 = k.switches();
-  usleep((useconds_t)(REST_SECONDS * 1e6));
-  f.rest_cpu_us = (k.cpu_ns() - cpu0) / 1000.0;
-  f.rest_wakeups = (long)(k.switches() - switches0);
+  at_rest(k, &f.rest_cpu_us, &f.rest_wakeups);
   f.rss = peak_rss_kib(k.pid());
   return f;
 }
@@ -385,10 +379,9 @@ int main(int argc, char** argv) {
   Flights calm, loaded;
   for (int r = 0; r < runs; r++) calm.add(fly(k));
 
-  uint64_t cpu0 = k.cpu_ns(), switches0 = k.switches();
-  usleep((useconds_t)(REST_SECONDS * 1e6));
-  double rest_cpu_us = (k.cpu_ns() - cpu0) / 1000.0;
-  long rest_wakeups = (long)(k.switches() - switches0);
+  double rest_cpu_us;
+  long rest_wakeups;
+  at_rest(k, &rest_cpu_us, &rest_wakeups);
   {
     Load load;
     for (int r = 0; r < runs; r++) loaded.add(fly(k));

@@ -21,12 +21,6 @@ bool machine_corner(const Shot& s, int* x, int* y, double scale) {
 
 int to_screen(int v, double scale) { return (int)std::ceil(v * scale - 1e-9); }
 
-bool sun_shown(const Shot& window, double scale) {
-  int centre = to_screen(SUN_CX, scale);
-  return window.read && window.w > centre && window.h > centre &&
-         window.at(centre, centre) == YELLOW;
-}
-
 // The whole area the machine can be seen in during a flight from the deck,
 // and the part of it a flight from rest passes through, from the machine's
 // visible rows on the deck to the landing: a fifth as many pixels to read.

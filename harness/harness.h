@@ -34,6 +34,10 @@ struct Shot {
   int x0 = 0, y0 = 0, w = 0, h = 0;
   std::vector<Rgb> px;
   bool read = false;  // false when the server refused it: all black then
+  Shot() = default;
+  // A rectangle not read yet: all black.
+  Shot(int x, int y, int width, int height)
+    : x0(x), y0(y), w(width), h(height), px((size_t)width * height, BLACK) {}
   Rgb at(int x, int y) const { return px[(y - y0) * w + (x - x0)]; }
 };
 
@@ -120,10 +124,6 @@ bool machine_corner(const Shot& s, int* x, int* y, double scale = 1);
 
 // The screen pixel where window coordinate v lies in a window drawn at scale.
 int to_screen(int v, double scale);
-
-// The sun is on screen in a shot of a whole window drawn at scale: the sign
-// that the scene is painted.
-bool sun_shown(const Shot& window, double scale = 1);
 
 // One run of the program under test, its stderr and stdout collected.
 class Kelvaro {

@@ -129,12 +129,10 @@ Window Kelvaro::wait_mapped(double seconds) {
 }
 
 Window Kelvaro::wait_window(double seconds) {
-  poll_until(seconds, [&] {
-    if (!wait_mapped(0)) return false;
-    int w = 0, h = 0;
-    size(&w, &h);
-    return sun_shown(shot(0, 0, w, h), scale_);
-  });
+  // The sun's centre, which no option recolours, is the sign that the scene
+  // is painted; one pixel is read for it.
+  int centre = to_screen(SUN_CX);
+  poll_until(seconds, [&] { return wait_mapped(0) && pixel(centre, centre) == YELLOW; });
   return win;
 }
 

@@ -126,57 +126,45 @@ const Json* view_of(const Json& node, pid_t pid) {
   return nullptr;
 }
 
-// Runs a program to its end; its stdout, or "" when it failed.
-std::string run(const std::vector<std::string>& argv, bool* ok = nullptr) {
-  int out[2];
-  if (pipe(out) != 0) throw std::runtime_error("pipe");
+// Starts a program with stdout on a pipe of ours, and stdin on one too
+// where to is given; stderr goes nowhere. Returns the pipes' other ends.
+pid_t spawn(const std::vector<std::string>& argv, int* to, int* from) {
+  int in[2] = {-1, -1}, out[2];
+  if ((to && pipe(in) != 0) || pipe(out) != 0) throw std::runtime_error("pipe");
   pid_t pid = fork();
   if (pid == 0) {
+    if (to) dup2(in[0], 0), close(in[0]), close(in[1]);
     dup2(out[1], 1);
-    int devnull = open("/dev/null", O_WRONLY);
-    dup2(devnull, 2);
     close(out[0]);
     close(out[1]);
+    int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 2);
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back((char*)a.c_str());
     args.push_back(nullptr);
     execvp(args[0], args.data());
     _exit(127);
   }
+  if (to) close(in[0]), *to = in[1];
   close(out[1]);
+  *from = out[0];
+  return pid;
+}
+
+// Runs a program to its end; its stdout, or "" when it failed.
+std::string run(const std::vector<std::string>& argv, bool* ok = nullptr) {
+  int from;
+  pid_t pid = spawn(argv, nullptr, &from);
   std::string text;
   char buf[65536];
   ssize_t n;
-  while ((n = read(out[0], buf, sizeof buf)) > 0) text.append(buf, n);
-  close(out[0]);
+  while ((n = read(from, buf, sizeof buf)) > 0) text.append(buf, n);
+  close(from);
   int status = 0;
   waitpid(pid, &status, 0);
   bool good = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   if (ok) *ok = good;
   return good ? text : "";
-}
-
-// Starts a program with stdin and stdout on pipes of ours.
-pid_t start(const std::vector<std::string>& argv, int* to, int* from) {
-  int in[2], out[2];
-  if (pipe(in) != 0 || pipe(out) != 0) throw std::runtime_error("pipe");
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    close(in[1]);
-    close(out[0]);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back((char*)a.c_str());
-    args.push_back(nullptr);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  *to = in[1];
-  *from = out[0];
-  return pid;
 }
 
 void stop(pid_t* pid) {
@@ -280,7 +268,7 @@ Sway::Sway() {
 
   // The seat has a pointer and a keyboard before any client connects, as a
   // desktop's has.
-  input = start(client({KELVARO_VIRTUAL_INPUT}), &input_to, &input_from);
+  input = spawn(client({KELVARO_VIRTUAL_INPUT}), &input_to, &input_from);
   input_says("");
   poll_until(10, [&] {
     return swaymsg({"-t", "get_seats"}).find("\"capabilities\": 3") !=
@@ -376,24 +364,13 @@ std::string Sway::app_id(Window w, std::string* res_class) {
 // grim reads a box of the layout in logical pixels, at the output's scale:
 // the box around the rectangle asked for is read and cut down to it.
 Shot Sway::shot(Window w, int x, int y, int width, int height) {
-  Shot s;
-  s.x0 = x;
-  s.y0 = y;
-  s.w = width;
-  s.h = height;
-  s.px.assign((size_t)width * height, BLACK);
   int wx, wy;
-  if (!w || !corner(w, &wx, &wy)) return s;
+  if (!w || !corner(w, &wx, &wy)) return Shot(x, y, width, height);
   return shot_at(wx, wy, x, y, width, height);
 }
 
 Shot Sway::shot_at(int wx, int wy, int x, int y, int width, int height) {
-  Shot s;
-  s.x0 = x;
-  s.y0 = y;
-  s.w = width;
-  s.h = height;
-  s.px.assign((size_t)width * height, BLACK);
+  Shot s(x, y, width, height);
   int k = (int)output_scale;
   int lx = x / k, ly = y / k;
   int lw = (x + width + k - 1) / k - lx, lh = (y + height + k - 1) / k - ly;

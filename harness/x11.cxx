@@ -160,12 +160,7 @@ bool sun_shown(Display* dpy, Window win, double scale) {
 }
 
 Shot shot_window(Display* dpy, Window win, int x, int y, int w, int h) {
-  Shot s;
-  s.x0 = x;
-  s.y0 = y;
-  s.w = w;
-  s.h = h;
-  s.px.assign((size_t)w * h, BLACK);
+  Shot s(x, y, w, h);
   XImage* img =
       win ? XGetImage(dpy, win, x, y, w, h, AllPlanes, ZPixmap) : nullptr;
   if (!img) return s;

@@ -4,7 +4,6 @@
 #include "machine_xpm.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Pixmap.H>
 #include <FL/fl_draw.H>
 #include <string.h>
 
@@ -15,8 +14,7 @@ static bool launching = false;
 
 Pier_Scene::Pier_Scene(int x, int y, int w, int h)
   : Fl_Group(x, y, w, h),
-    machine_picture(new Fl_Pixmap(machine_xpm)),
-    machine(keep_picture(machine_picture)),
+    machine(keep_picture(machine_xpm)),
     machine_x(START_X),
     machine_y(START_Y),
     fall_speed(0),
@@ -24,7 +22,6 @@ Pier_Scene::Pier_Scene(int x, int y, int w, int h)
 
 Pier_Scene::~Pier_Scene() {
   delete_picture(machine);
-  delete machine_picture;
   if (backdrop) delete_buffer(backdrop);
 }
 

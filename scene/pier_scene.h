@@ -6,8 +6,6 @@
 
 #include "toolkit_version.h"
 
-class Fl_Pixmap;
-
 // The scene's own size, which is also the window's.
 const int SCENE_W = 600;
 const int SCENE_H = 400;
@@ -55,7 +53,6 @@ extern int grab_x;
 
 class Pier_Scene : public Fl_Group {
 public:
-  Fl_Pixmap* machine_picture;
   Kept_Picture* machine;
   int machine_x;
   int machine_y;

@@ -35,11 +35,12 @@ void delete_buffer(Offscreen_Buffer* buffer) {
 }
 
 struct Kept_Picture {
-  Fl_Pixmap* picture;
+  explicit Kept_Picture(const char* const* xpm) : picture(xpm) {}
+  Fl_Pixmap picture;
 };
 
-Kept_Picture* keep_picture(Fl_Pixmap* picture) { return new Kept_Picture{picture}; }
+Kept_Picture* keep_picture(const char* const* xpm) { return new Kept_Picture(xpm); }
 
-void draw_picture(Kept_Picture* kept, int x, int y) { kept->picture->draw(x, y); }
+void draw_picture(Kept_Picture* kept, int x, int y) { kept->picture.draw(x, y); }
 
 void delete_picture(Kept_Picture* kept) { delete kept; }

@@ -2,15 +2,15 @@
 #include "toolkit_version.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Graphics_Driver.H>
 #include <FL/Fl_Cairo.H>
+#include <FL/Fl_Graphics_Driver.H>
 #include <FL/Fl_Image_Surface.H>
 #include <FL/Fl_Pixmap.H>
 #include <FL/Fl_RGB_Image.H>
-#include <stdint.h>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/platform.H>
+#include <stdint.h>
 
 // FLTK 1.4 zooms every window with Ctrl and +, - or 0, and shows the new
 // factor in a window of its own. The scene is drawn at fixed window
@@ -68,19 +68,18 @@ void delete_buffer(Offscreen_Buffer* buffer) {
 
 // The toolkit draws a picture through Cairo, which uploads it to the X
 // server at every frame (its pixels and its mask: 13 KiB for the 40x40
-// machine), and waits for the server to take it. Kept in an X pixmap with
+// machine). Kept in an X pixmap with
 // an alpha channel instead, it is composited by the server, with the same
 // nearest-pixel scaling the toolkit uses at whole scales. At a fractional
 // scale, and on Wayland, where the client draws every pixel itself, the
 // toolkit draws it.
 struct Kept_Picture {
-  Fl_Pixmap* picture;
-  cairo_surface_t* in_server;
+  explicit Kept_Picture(const char* const* xpm) : picture(xpm) {}
+  Fl_Pixmap picture;
+  cairo_surface_t* in_server = nullptr;
 };
 
-Kept_Picture* keep_picture(Fl_Pixmap* picture) {
-  return new Kept_Picture{picture, nullptr};
-}
+Kept_Picture* keep_picture(const char* const* xpm) { return new Kept_Picture(xpm); }
 
 // The picture's pixels as Cairo keeps them: alpha first, premultiplied.
 static cairo_surface_t* picture_pixels(Fl_Pixmap* picture) {
@@ -106,12 +105,12 @@ void draw_picture(Kept_Picture* kept, int x, int y) {
   cairo_t* cr = fl_wl_display() || scale != (int)scale
                     ? nullptr : Fl::cairo_make_current(Fl_Window::current());
   if (!cr) {
-    kept->picture->draw(x, y);
+    kept->picture.draw(x, y);
     return;
   }
-  int w = kept->picture->w(), h = kept->picture->h();
+  int w = kept->picture.w(), h = kept->picture.h();
   if (!kept->in_server) {
-    cairo_surface_t* pixels = picture_pixels(kept->picture);
+    cairo_surface_t* pixels = picture_pixels(&kept->picture);
     kept->in_server = cairo_surface_create_similar(cairo_get_target(cr),
                                                    CAIRO_CONTENT_COLOR_ALPHA, w, h);
     cairo_t* copy = cairo_create(kept->in_server);

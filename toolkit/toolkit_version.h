@@ -27,9 +27,9 @@ void delete_buffer(Offscreen_Buffer* buffer);
 // the window's scale, as the toolkit draws it. FLTK 1.4 would send it to
 // the X server anew in every frame; on X11 at a whole scale it is kept
 // there instead, once, and composited there into each frame.
-class Fl_Pixmap;
 struct Kept_Picture;
-Kept_Picture* keep_picture(Fl_Pixmap* picture);
+// The picture made from XPM data, which must outlive it.
+Kept_Picture* keep_picture(const char* const* xpm);
 // Draws it with its top-left corner at (x, y) of the window being drawn.
 void draw_picture(Kept_Picture* kept, int x, int y);
 void delete_picture(Kept_Picture* kept);

@@ -3,8 +3,8 @@
 // kelvaro draws its captions, and xlogo, which draws no text. Prints a table
 // of figures; it never fails on a timing.
 //
-//   kelvaro_bench [--runs N] [--program PATH] [--scale S] [--no-callgrind]
-//   kelvaro_bench --wayland [--runs N] [--program PATH] [--no-callgrind]
+//   kelvaro_bench [--runs N] [--program PATH] [--scale S] [--no-callgrind] [--figures]
+//   kelvaro_bench --wayland [--runs N] [--program PATH] [--no-callgrind] [--figures]
 //
 // N start-ups of each client and N flights (default 5); PATH is the kelvaro
 // to measure (default: this build's); S the scale kelvaro is drawn at, where
@@ -13,6 +13,8 @@
 // --wayland measures kelvaro alone under a headless sway instead, at output
 // scales 1 and 2: its CPU per frame and at rest, and its start-up
 // instructions. No peer there draws text natively.
+// --figures prints the figures as "name value" lines instead of a table,
+// for bench/toolkits, which sets the builds of both toolkits side by side.
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 #include <poll.h>
@@ -299,10 +301,17 @@ Wayland_Figures wayland_figures(Display_Server& sway, const std::string& program
   return f;
 }
 
-int wayland_main(int runs, const std::string& program, bool callgrind) {
+int wayland_main(int runs, const std::string& program, bool callgrind, bool figures) {
   std::unique_ptr<Display_Server> sway = new_wayland_server();
   Wayland_Figures at_1 = wayland_figures(*sway, program, "1", runs, callgrind),
                   at_2 = wayland_figures(*sway, program, "2", runs, callgrind);
+  if (figures) {
+    for (auto [at, f] : {std::pair{1, at_1}, std::pair{2, at_2}})
+      printf("wayland_%d_startup_ir %.0f\nwayland_%d_cpu_us %.0f\n"
+             "wayland_%d_rest %.0f us, %ld\nwayland_%d_rss_kib %ld\n",
+             at, f.startup_ir, at, f.cpu_us, at, f.rest_cpu_us, f.rest_wakeups, at, f.rss);
+    return 0;
+  }
   printf("kelvaro benchmark on Wayland (headless sway, pixman), %d flights each, on %s\n\n",
          runs, machine_line().c_str());
   printf("| measure | output scale 1 | output scale 2 |\n|---|---|---|\n");
@@ -323,7 +332,7 @@ int wayland_main(int runs, const std::string& program, bool callgrind) {
 int main(int argc, char** argv) {
   int runs = 5;
   std::string program;
-  bool callgrind = true, wayland = false;
+  bool callgrind = true, wayland = false, figures = false;
   for (int i = 1; i < argc; i++) {
     if (!strcmp(argv[i], "--runs") && i + 1 < argc) {
       runs = std::max(1, atoi(argv[++i]));
@@ -335,13 +344,15 @@ int main(int argc, char** argv) {
       callgrind = false;
     } else if (!strcmp(argv[i], "--wayland")) {
       wayland = true;
+    } else if (!strcmp(argv[i], "--figures")) {
+      figures = true;
     } else {
-      fprintf(stderr, "usage: kelvaro_bench [--wayland] [--runs N] [--program PATH] [--scale S] [--no-callgrind]\n");
+      fprintf(stderr, "usage: kelvaro_bench [--wayland] [--runs N] [--program PATH] [--scale S] [--no-callgrind] [--figures]\n");
       return 2;
     }
   }
   if (program.empty()) program = KELVARO_BIN;
-  if (wayland) return wayland_main(runs, program, callgrind);
+  if (wayland) return wayland_main(runs, program, callgrind, figures);
 
   Xvfb x;
   Display* dpy = x.display();
@@ -387,6 +398,15 @@ int main(int argc, char** argv) {
     for (int r = 0; r < runs; r++) loaded.add(fly(k));
   }
   long flight_rss = peak_rss_kib(k.pid());
+
+  if (figures) {
+    printf("startup_ir %.0f\nxclock_startup_ir %.0f\nstartup_ms %.1f\nxclock_startup_ms %.1f\n"
+           "presented_min %d\nworst_tick_ms %.2f\ncpu_us %.0f\nrest %.0f us, %ld\n"
+           "rss_kib %ld\n",
+           kelvaro_ir, xclock_ir, median(kelvaro_ms), median(xclock_ms), calm.presented_min,
+           median(calm.worst), median(calm.cpu), rest_cpu_us, rest_wakeups, kelvaro_rss);
+    return 0;
+  }
 
   printf("kelvaro benchmark, %d runs each, kelvaro at scale %s (%.0fx%.0f), on %s\n\n",
          runs, scale.c_str(), 600 * k.scale(), 400 * k.scale(), machine_line().c_str());

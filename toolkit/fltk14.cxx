@@ -2,7 +2,6 @@
 #include "toolkit_version.h"
 
 #include <FL/Fl.H>
-#include <FL/Fl_Cairo.H>
 #include <FL/Fl_Graphics_Driver.H>
 #include <FL/Fl_Image_Surface.H>
 #include <FL/Fl_Pixmap.H>
@@ -10,6 +9,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 #include <FL/platform.H>
+#include <cairo-xlib.h>
 #include <stdint.h>
 
 // FLTK 1.4 zooms every window with Ctrl and +, - or 0, and shows the new
@@ -68,68 +68,99 @@ void delete_buffer(Offscreen_Buffer* buffer) {
 
 // The toolkit draws a picture through Cairo, which uploads it to the X
 // server at every frame (its pixels and its mask: 13 KiB for the 40x40
-// machine). Kept in an X pixmap with
-// an alpha channel instead, it is composited by the server, with the same
-// nearest-pixel scaling the toolkit uses at whole scales. At a fractional
-// scale, and on Wayland, where the client draws every pixel itself, the
-// toolkit draws it.
+// machine) and runs much of Cairo's code to do so. On X11 at a whole scale
+// the picture is instead kept in the server, once per scale, as FLTK 1.3
+// keeps it: its pixels enlarged to the scale (each pixel a square block, as
+// the toolkit scales pictures) and a one-bit mask of its opaque pixels.
+// A frame then copies it through the mask into the surface being drawn, one
+// request with no Cairo in the way. At a fractional scale, on Wayland,
+// where the client draws every pixel itself, and for a picture with
+// partly transparent pixels, the toolkit draws it.
 struct Kept_Picture {
   explicit Kept_Picture(const char* const* xpm) : picture(xpm) {}
   Fl_Pixmap picture;
-  cairo_surface_t* in_server = nullptr;
+  int scale = 0;                       // the scale it is kept at, 0 if none
+  Pixmap pixmap = 0;                   // its pixels
+  Pixmap mask = 0;
+  GC gc = nullptr;                     // clips to the mask
+  bool partly_clear = false;           // has pixels a mask cannot carry
 };
 
 Kept_Picture* keep_picture(const char* const* xpm) { return new Kept_Picture(xpm); }
 
-// The picture's pixels as Cairo keeps them: alpha first, premultiplied.
-static cairo_surface_t* picture_pixels(Fl_Pixmap* picture) {
-  Fl_RGB_Image rgba(picture);
-  int w = rgba.w(), h = rgba.h(), d = rgba.d();
-  cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-  unsigned char* out = cairo_image_surface_get_data(image);
-  int stride = cairo_image_surface_get_stride(image);
-  const unsigned char* in = (const unsigned char*)rgba.data()[0];
-  for (int j = 0; j < h; j++)
-    for (int i = 0; i < w; i++) {
-      const unsigned char* p = in + (j * w + i) * d;
-      uint32_t a = d == 4 ? p[3] : 255;
-      *(uint32_t*)(out + j * stride + i * 4) =
-          a << 24 | (p[0] * a / 255) << 16 | (p[1] * a / 255) << 8 | p[2] * a / 255;
-    }
-  cairo_surface_mark_dirty(image);
-  return image;
+static void forget_server_copy(Kept_Picture* kept) {
+  if (kept->gc) XFreeGC(fl_display, kept->gc);
+  if (kept->mask) XFreePixmap(fl_display, kept->mask);
+  if (kept->pixmap) XFreePixmap(fl_display, kept->pixmap);
+  kept->scale = 0;
+  kept->pixmap = 0;
+  kept->mask = 0;
+  kept->gc = nullptr;
 }
 
+// Makes the server's copy at a whole scale; false if the picture has
+// pixels that are neither opaque nor transparent, which a one-bit mask
+// cannot carry.
+static bool keep_in_server(Kept_Picture* kept, int scale) {
+  Fl_RGB_Image rgba(&kept->picture);
+  int w = rgba.w(), h = rgba.h(), d = rgba.d();
+  int sw = w * scale, sh = h * scale;
+  const unsigned char* in = (const unsigned char*)rgba.data()[0];
+  cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_RGB24, sw, sh);
+  unsigned char* out = cairo_image_surface_get_data(image);
+  int stride = cairo_image_surface_get_stride(image);
+  int mask_stride = (sw + 7) / 8;  // bitmap rows, least significant bit first
+  char* bits = new char[mask_stride * sh]();
+  bool opaque_or_clear = true;
+  for (int j = 0; j < sh; j++)
+    for (int i = 0; i < sw; i++) {
+      const unsigned char* p = in + ((j / scale) * w + i / scale) * d;
+      int alpha = d == 4 ? p[3] : 255;
+      if (alpha != 0 && alpha != 255) opaque_or_clear = false;
+      if (alpha) bits[j * mask_stride + i / 8] |= 1 << (i % 8);
+      *(uint32_t*)(out + j * stride + i * 4) = p[0] << 16 | p[1] << 8 | p[2];
+    }
+  cairo_surface_mark_dirty(image);
+  if (opaque_or_clear) {
+    forget_server_copy(kept);
+    Pixmap pixmap = XCreatePixmap(fl_display, fl_window, sw, sh, fl_visual->depth);
+    cairo_surface_t* pixels =
+        cairo_xlib_surface_create(fl_display, pixmap, fl_visual->visual, sw, sh);
+    cairo_t* copy = cairo_create(pixels);
+    cairo_set_operator(copy, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(copy, image, 0, 0);
+    cairo_paint(copy);
+    cairo_destroy(copy);
+    cairo_surface_destroy(pixels);  // sends what it holds; the pixmap stays
+    kept->pixmap = pixmap;
+    kept->mask = XCreateBitmapFromData(fl_display, pixmap, bits, sw, sh);
+    XGCValues values;
+    values.graphics_exposures = False;  // the source is a pixmap: nothing to expose
+    values.clip_mask = kept->mask;
+    kept->gc = XCreateGC(fl_display, pixmap, GCGraphicsExposures | GCClipMask, &values);
+    kept->scale = scale;
+  }
+  kept->partly_clear = !opaque_or_clear;
+  delete[] bits;
+  cairo_surface_destroy(image);
+  return opaque_or_clear;
+}
+
+// The toolkit draws a double-buffered window's frame into its back buffer,
+// an X pixmap that fl_window names while the frame is drawn.
 void draw_picture(Kept_Picture* kept, int x, int y) {
   float scale = fl_graphics_driver->scale();
-  cairo_t* cr = fl_wl_display() || scale != (int)scale
-                    ? nullptr : Fl::cairo_make_current(Fl_Window::current());
-  if (!cr) {
+  if (fl_wl_display() || scale != (int)scale || kept->partly_clear ||
+      (kept->scale != (int)scale && !keep_in_server(kept, (int)scale))) {
     kept->picture.draw(x, y);
     return;
   }
-  int w = kept->picture.w(), h = kept->picture.h();
-  if (!kept->in_server) {
-    cairo_surface_t* pixels = picture_pixels(&kept->picture);
-    kept->in_server = cairo_surface_create_similar(cairo_get_target(cr),
-                                                   CAIRO_CONTENT_COLOR_ALPHA, w, h);
-    cairo_t* copy = cairo_create(kept->in_server);
-    cairo_set_operator(copy, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(copy, pixels, 0, 0);
-    cairo_paint(copy);
-    cairo_destroy(copy);
-    cairo_surface_destroy(pixels);
-  }
-  cairo_save(cr);
-  cairo_rectangle(cr, x, y, w, h);
-  cairo_clip(cr);
-  cairo_set_source_surface(cr, kept->in_server, x, y);
-  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-  cairo_paint(cr);
-  cairo_restore(cr);
+  int s = kept->scale, w = kept->picture.w() * s, h = kept->picture.h() * s;
+  XSetClipOrigin(fl_display, kept->gc, x * s, y * s);
+  XCopyArea(fl_display, kept->pixmap, fl_window, kept->gc, 0, 0, w, h, x * s, y * s);
 }
 
 void delete_picture(Kept_Picture* kept) {
-  if (kept->in_server) cairo_surface_destroy(kept->in_server);
+  forget_server_copy(kept);
   delete kept;
 }

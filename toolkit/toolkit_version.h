@@ -26,7 +26,8 @@ void delete_buffer(Offscreen_Buffer* buffer);
 // A picture drawn into frames, one pixel of it a block of screen pixels at
 // the window's scale, as the toolkit draws it. FLTK 1.4 would send it to
 // the X server anew in every frame; on X11 at a whole scale it is kept
-// there instead, once, and composited there into each frame.
+// there instead, once per scale, and copied there through its mask into
+// each frame.
 struct Kept_Picture;
 // The picture made from XPM data, which must outlive it.
 Kept_Picture* keep_picture(const char* const* xpm);

@@ -402,9 +402,12 @@ int main(int argc, char** argv) {
   if (figures) {
     printf("startup_ir %.0f\nxclock_startup_ir %.0f\nstartup_ms %.1f\nxclock_startup_ms %.1f\n"
            "presented_min %d\nworst_tick_ms %.2f\ncpu_us %.0f\nrest %.0f us, %ld\n"
+           "loaded_presented_min %d\nloaded_worst_tick_ms %.2f\nloaded_landing_worst_ms %.2f\n"
            "rss_kib %ld\n",
            kelvaro_ir, xclock_ir, median(kelvaro_ms), median(xclock_ms), calm.presented_min,
-           median(calm.worst), median(calm.cpu), rest_cpu_us, rest_wakeups, kelvaro_rss);
+           median(calm.worst), median(calm.cpu), rest_cpu_us, rest_wakeups,
+           loaded.presented_min, median(loaded.worst),
+           *std::max_element(loaded.landing.begin(), loaded.landing.end()), kelvaro_rss);
     return 0;
   }
 

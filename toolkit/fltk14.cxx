@@ -1,5 +1,6 @@
 // FLTK 1.4.
 #include "toolkit_version.h"
+#include "quiet_copies.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Graphics_Driver.H>
@@ -55,10 +56,12 @@ Offscreen_Buffer* create_buffer(int w, int h, void (*paint)(void*), void* data) 
 }
 
 void copy_buffer(Offscreen_Buffer* buffer) {
-  if (buffer->surface)
+  if (buffer->surface) {
+    quiet_copies();
     fl_copy_offscreen(0, 0, buffer->w, buffer->h, buffer->surface->offscreen(), 0, 0);
-  else
+  } else {
     buffer->paint(buffer->data);
+  }
 }
 
 void delete_buffer(Offscreen_Buffer* buffer) {

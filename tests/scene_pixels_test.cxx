@@ -368,4 +368,26 @@ TEST(LookChange, TheSceneIsPaintedAnewInTheNewColourAndScale) {
   destroy(window);
 }
 
+// On Wayland the compositor changes the output's scale under the running
+// program, which then shows exactly what a program started at that scale
+// shows: what it keeps ready between frames follows the output.
+TEST(LookChange, TheSceneFollowsTheOutputsScale) {
+  Display_Server& server = shared_server();
+  if (x11(server)) GTEST_SKIP() << "an output's scale is Wayland's";
+  Shot at_2 = program_frame("2"), at_1 = program_frame("1");
+  Kelvaro k(server, {}, {std::string(SCALE_VARIABLE) + "1"});
+  ASSERT_TRUE(k.wait_window()) << k.err();
+  auto shows = [&](const char* scale, const Shot& expected) {
+    std::vector<std::string> env = {std::string(SCALE_VARIABLE) + scale};
+    server.take_scale(&env);
+    return poll_until(10, [&] {
+      Shot seen = k.shot(0, 0, expected.w, expected.h);
+      return seen.read && seen.px == expected.px;
+    });
+  };
+  EXPECT_TRUE(shows("2", at_2)) << "at output scale 2";
+  EXPECT_TRUE(shows("1", at_1)) << "at output scale 1 again";
+  EXPECT_EQ(k.quit(), 0);
+}
+
 }  // namespace

@@ -34,21 +34,19 @@ bool set_screen_scale(float scale) {
 }
 
 // An image surface made at the drawing's full resolution (high_res), which
-// on Wayland includes the output's scale. FLTK 1.4.3 copies such a surface
-// to a Wayland window one pixel right of and below its place, where it copies
-// it exactly on X11; on Wayland the buffer therefore keeps no pixels and
-// paints into the window at every copy instead.
+// on Wayland includes the output's scale. On X11 it is an X pixmap, which
+// the toolkit copies into the frame. On Wayland it is an image in memory;
+// the toolkit's own copy (FLTK 1.4.3) puts it one pixel right of and below
+// its place, so it is painted into the window's buffer here, pixel for
+// pixel, with no transformation.
 struct Offscreen_Buffer {
   int w, h;
-  void (*paint)(void*);
-  void* data;
   Fl_Image_Surface* surface;
+  cairo_surface_t* as_window = nullptr;  // Wayland: the pixels in the window's format
 };
 
 Offscreen_Buffer* create_buffer(int w, int h, void (*paint)(void*), void* data) {
-  Offscreen_Buffer* buffer = new Offscreen_Buffer{w, h, paint, data, nullptr};
-  if (fl_wl_display()) return buffer;
-  buffer->surface = new Fl_Image_Surface(w, h, 1);
+  Offscreen_Buffer* buffer = new Offscreen_Buffer{w, h, new Fl_Image_Surface(w, h, 1)};
   Fl_Surface_Device::push_current(buffer->surface);
   paint(data);
   Fl_Surface_Device::pop_current();
@@ -56,15 +54,36 @@ Offscreen_Buffer* create_buffer(int w, int h, void (*paint)(void*), void* data) 
 }
 
 void copy_buffer(Offscreen_Buffer* buffer) {
-  if (buffer->surface) {
+  if (!fl_wl_display()) {
     quiet_copies();
     fl_copy_offscreen(0, 0, buffer->w, buffer->h, buffer->surface->offscreen(), 0, 0);
-  } else {
-    buffer->paint(buffer->data);
+    return;
   }
+  cairo_t* window = fl_wl_gc();
+  cairo_format_t format = cairo_image_surface_get_format(cairo_get_target(window));
+  if (!buffer->as_window || cairo_image_surface_get_format(buffer->as_window) != format) {
+    // Converted once, so that each frame's copy is a plain copy of rows.
+    cairo_surface_t* pixels = cairo_get_target((cairo_t*)buffer->surface->offscreen());
+    cairo_surface_flush(pixels);
+    if (buffer->as_window) cairo_surface_destroy(buffer->as_window);
+    buffer->as_window = cairo_image_surface_create(format, cairo_image_surface_get_width(pixels),
+                                                   cairo_image_surface_get_height(pixels));
+    cairo_t* convert = cairo_create(buffer->as_window);
+    cairo_set_operator(convert, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(convert, pixels, 0, 0);
+    cairo_paint(convert);
+    cairo_destroy(convert);
+  }
+  cairo_save(window);
+  cairo_identity_matrix(window);
+  cairo_set_operator(window, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(window, buffer->as_window, 0, 0);
+  cairo_paint(window);
+  cairo_restore(window);
 }
 
 void delete_buffer(Offscreen_Buffer* buffer) {
+  if (buffer->as_window) cairo_surface_destroy(buffer->as_window);
   delete buffer->surface;
   delete buffer;
 }

@@ -307,9 +307,9 @@ int wayland_main(int runs, const std::string& program, bool callgrind, bool figu
                   at_2 = wayland_figures(*sway, program, "2", runs, callgrind);
   if (figures) {
     for (auto [at, f] : {std::pair{1, at_1}, std::pair{2, at_2}})
-      printf("wayland_%d_startup_ir %.0f\nwayland_%d_cpu_us %.0f\n"
-             "wayland_%d_rest %.0f us, %ld\nwayland_%d_rss_kib %ld\n",
-             at, f.startup_ir, at, f.cpu_us, at, f.rest_cpu_us, f.rest_wakeups, at, f.rss);
+      printf("wayland_%d_startup_ir %.0f\nwayland_%d_cpu_us %.0f\nwayland_%d_rest_cpu_us %.0f\n"
+             "wayland_%d_rest_wakeups %ld\nwayland_%d_rss_kib %ld\n",
+             at, f.startup_ir, at, f.cpu_us, at, f.rest_cpu_us, at, f.rest_wakeups, at, f.rss);
     return 0;
   }
   printf("kelvaro benchmark on Wayland (headless sway, pixman), %d flights each, on %s\n\n",
@@ -401,7 +401,7 @@ int main(int argc, char** argv) {
 
   if (figures) {
     printf("startup_ir %.0f\nxclock_startup_ir %.0f\nstartup_ms %.1f\nxclock_startup_ms %.1f\n"
-           "presented_min %d\nworst_tick_ms %.2f\ncpu_us %.0f\nrest %.0f us, %ld\n"
+           "presented_min %d\nworst_tick_ms %.2f\ncpu_us %.0f\nrest_cpu_us %.0f\nrest_wakeups %ld\n"
            "loaded_presented_min %d\nloaded_worst_tick_ms %.2f\nloaded_landing_worst_ms %.2f\n"
            "rss_kib %ld\n",
            kelvaro_ir, xclock_ir, median(kelvaro_ms), median(xclock_ms), calm.presented_min,

@@ -1,7 +1,6 @@
 // FLTK 1.3: nothing to set, no scaling, off-screen buffers that are X
 // pixmaps, and pictures that the toolkit keeps in the X server itself.
 #include "toolkit_version.h"
-#include "quiet_copies.h"
 
 #include <FL/Fl_Pixmap.H>
 #include <FL/fl_draw.H>
@@ -27,7 +26,6 @@ Offscreen_Buffer* create_buffer(int w, int h, void (*paint)(void*), void* data) 
 }
 
 void copy_buffer(Offscreen_Buffer* buffer) {
-  quiet_copies();
   fl_copy_offscreen(0, 0, buffer->w, buffer->h, buffer->pixmap, 0, 0);
 }
 

@@ -1,6 +1,5 @@
 // FLTK 1.4.
 #include "toolkit_version.h"
-#include "quiet_copies.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Graphics_Driver.H>
@@ -33,57 +32,71 @@ bool set_screen_scale(float scale) {
   return true;
 }
 
-// An image surface made at the drawing's full resolution (high_res), which
-// on Wayland includes the output's scale. On X11 it is an X pixmap, which
-// the toolkit copies into the frame. On Wayland it is an image in memory;
-// the toolkit's own copy (FLTK 1.4.3) puts it one pixel right of and below
-// its place, so it is painted into the window's buffer here, pixel for
-// pixel, with no transformation.
+// Painted into an image surface made at the drawing's full resolution
+// (high_res), which on Wayland includes the output's scale. On X11 that is
+// an X pixmap, which the toolkit copies into each frame. On Wayland it is an
+// image in memory; the toolkit's own copy (FLTK 1.4.3) puts it one pixel
+// right of and below its place, so its pixels are converted once to the
+// window's pixel format and then painted into each frame here, pixel for
+// pixel: a plain copy of rows.
 struct Offscreen_Buffer {
   int w, h;
-  Fl_Image_Surface* surface;
-  cairo_surface_t* as_window = nullptr;  // Wayland: the pixels in the window's format
+  Fl_Image_Surface* surface;  // X11
+  cairo_surface_t* pixels;    // Wayland
 };
 
 Offscreen_Buffer* create_buffer(int w, int h, void (*paint)(void*), void* data) {
-  Offscreen_Buffer* buffer = new Offscreen_Buffer{w, h, new Fl_Image_Surface(w, h, 1)};
+  Offscreen_Buffer* buffer = new Offscreen_Buffer{w, h, new Fl_Image_Surface(w, h, 1), nullptr};
   Fl_Surface_Device::push_current(buffer->surface);
   paint(data);
   Fl_Surface_Device::pop_current();
+  if (!fl_wl_display()) return buffer;
+  cairo_surface_t* painted = cairo_get_target((cairo_t*)buffer->surface->offscreen());
+  cairo_surface_flush(painted);
+  buffer->pixels = cairo_image_surface_create(
+      cairo_image_surface_get_format(cairo_get_target(fl_wl_gc())),
+      cairo_image_surface_get_width(painted), cairo_image_surface_get_height(painted));
+  cairo_t* convert = cairo_create(buffer->pixels);
+  cairo_set_operator(convert, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(convert, painted, 0, 0);
+  cairo_paint(convert);
+  cairo_destroy(convert);
+  delete buffer->surface;
+  buffer->surface = nullptr;
   return buffer;
 }
 
+// On X11 the toolkit copies the backdrop, and then the finished frame, with
+// its GC, which by default has the server answer every copy with an event
+// saying that no part of it needs repainting: the copies come from pixmaps,
+// which are never obscured, and nothing here copies from a window. Each
+// answer woke the program once more in every frame, for nothing (FLTK 1.4
+// then spent twice the CPU a frame, and its ticks came later); the GC is
+// told not to ask for them.
+static void quiet_copies() {
+  static GC quiet = nullptr;
+  if (!fl_gc || fl_gc == quiet) return;
+  XSetGraphicsExposures(fl_display, fl_gc, False);
+  quiet = fl_gc;
+}
+
 void copy_buffer(Offscreen_Buffer* buffer) {
-  if (!fl_wl_display()) {
+  if (buffer->surface) {
     quiet_copies();
     fl_copy_offscreen(0, 0, buffer->w, buffer->h, buffer->surface->offscreen(), 0, 0);
     return;
   }
   cairo_t* window = fl_wl_gc();
-  cairo_format_t format = cairo_image_surface_get_format(cairo_get_target(window));
-  if (!buffer->as_window || cairo_image_surface_get_format(buffer->as_window) != format) {
-    // Converted once, so that each frame's copy is a plain copy of rows.
-    cairo_surface_t* pixels = cairo_get_target((cairo_t*)buffer->surface->offscreen());
-    cairo_surface_flush(pixels);
-    if (buffer->as_window) cairo_surface_destroy(buffer->as_window);
-    buffer->as_window = cairo_image_surface_create(format, cairo_image_surface_get_width(pixels),
-                                                   cairo_image_surface_get_height(pixels));
-    cairo_t* convert = cairo_create(buffer->as_window);
-    cairo_set_operator(convert, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(convert, pixels, 0, 0);
-    cairo_paint(convert);
-    cairo_destroy(convert);
-  }
   cairo_save(window);
   cairo_identity_matrix(window);
   cairo_set_operator(window, CAIRO_OPERATOR_SOURCE);
-  cairo_set_source_surface(window, buffer->as_window, 0, 0);
+  cairo_set_source_surface(window, buffer->pixels, 0, 0);
   cairo_paint(window);
   cairo_restore(window);
 }
 
 void delete_buffer(Offscreen_Buffer* buffer) {
-  if (buffer->as_window) cairo_surface_destroy(buffer->as_window);
+  if (buffer->pixels) cairo_surface_destroy(buffer->pixels);
   delete buffer->surface;
   delete buffer;
 }

@@ -108,9 +108,9 @@ void delete_buffer(Offscreen_Buffer* buffer) {
 // keeps it: its pixels enlarged to the scale (each pixel a square block, as
 // the toolkit scales pictures) and a one-bit mask of its opaque pixels.
 // A frame then copies it through the mask into the surface being drawn, one
-// request with no Cairo in the way. At a fractional scale, on Wayland,
-// where the client draws every pixel itself, and for a picture with
-// partly transparent pixels, the toolkit draws it.
+// request with no Cairo in the way. An XPM picture's pixels are opaque or
+// "None", which the mask carries exactly. At a fractional scale, and on
+// Wayland, where the client draws every pixel itself, the toolkit draws it.
 struct Kept_Picture {
   explicit Kept_Picture(const char* const* xpm) : picture(xpm) {}
   Fl_Pixmap picture;
@@ -118,7 +118,6 @@ struct Kept_Picture {
   Pixmap pixmap = 0;                   // its pixels
   Pixmap mask = 0;
   GC gc = nullptr;                     // clips to the mask
-  bool partly_clear = false;           // has pixels a mask cannot carry
 };
 
 Kept_Picture* keep_picture(const char* const* xpm) { return new Kept_Picture(xpm); }
@@ -133,10 +132,8 @@ static void forget_server_copy(Kept_Picture* kept) {
   kept->gc = nullptr;
 }
 
-// Makes the server's copy at a whole scale; false if the picture has
-// pixels that are neither opaque nor transparent, which a one-bit mask
-// cannot carry.
-static bool keep_in_server(Kept_Picture* kept, int scale) {
+// Makes the server's copy at a whole scale.
+static void keep_in_server(Kept_Picture* kept, int scale) {
   Fl_RGB_Image rgba(&kept->picture);
   int w = rgba.w(), h = rgba.h(), d = rgba.d();
   int sw = w * scale, sh = h * scale;
@@ -146,50 +143,43 @@ static bool keep_in_server(Kept_Picture* kept, int scale) {
   int stride = cairo_image_surface_get_stride(image);
   int mask_stride = (sw + 7) / 8;  // bitmap rows, least significant bit first
   char* bits = new char[mask_stride * sh]();
-  bool opaque_or_clear = true;
   for (int j = 0; j < sh; j++)
     for (int i = 0; i < sw; i++) {
       const unsigned char* p = in + ((j / scale) * w + i / scale) * d;
-      int alpha = d == 4 ? p[3] : 255;
-      if (alpha != 0 && alpha != 255) opaque_or_clear = false;
-      if (alpha) bits[j * mask_stride + i / 8] |= 1 << (i % 8);
+      if (d != 4 || p[3]) bits[j * mask_stride + i / 8] |= 1 << (i % 8);
       *(uint32_t*)(out + j * stride + i * 4) = p[0] << 16 | p[1] << 8 | p[2];
     }
   cairo_surface_mark_dirty(image);
-  if (opaque_or_clear) {
-    forget_server_copy(kept);
-    Pixmap pixmap = XCreatePixmap(fl_display, fl_window, sw, sh, fl_visual->depth);
-    cairo_surface_t* pixels =
-        cairo_xlib_surface_create(fl_display, pixmap, fl_visual->visual, sw, sh);
-    cairo_t* copy = cairo_create(pixels);
-    cairo_set_operator(copy, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(copy, image, 0, 0);
-    cairo_paint(copy);
-    cairo_destroy(copy);
-    cairo_surface_destroy(pixels);  // sends what it holds; the pixmap stays
-    kept->pixmap = pixmap;
-    kept->mask = XCreateBitmapFromData(fl_display, pixmap, bits, sw, sh);
-    XGCValues values;
-    values.graphics_exposures = False;  // the source is a pixmap: nothing to expose
-    values.clip_mask = kept->mask;
-    kept->gc = XCreateGC(fl_display, pixmap, GCGraphicsExposures | GCClipMask, &values);
-    kept->scale = scale;
-  }
-  kept->partly_clear = !opaque_or_clear;
-  delete[] bits;
+  forget_server_copy(kept);
+  Pixmap pixmap = XCreatePixmap(fl_display, fl_window, sw, sh, fl_visual->depth);
+  cairo_surface_t* pixels =
+      cairo_xlib_surface_create(fl_display, pixmap, fl_visual->visual, sw, sh);
+  cairo_t* copy = cairo_create(pixels);
+  cairo_set_operator(copy, CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(copy, image, 0, 0);
+  cairo_paint(copy);
+  cairo_destroy(copy);
+  cairo_surface_destroy(pixels);  // sends what it holds; the pixmap stays
   cairo_surface_destroy(image);
-  return opaque_or_clear;
+  kept->pixmap = pixmap;
+  kept->mask = XCreateBitmapFromData(fl_display, pixmap, bits, sw, sh);
+  delete[] bits;
+  XGCValues values;
+  values.graphics_exposures = False;  // the source is a pixmap: nothing to expose
+  values.clip_mask = kept->mask;
+  kept->gc = XCreateGC(fl_display, pixmap, GCGraphicsExposures | GCClipMask, &values);
+  kept->scale = scale;
 }
 
 // The toolkit draws a double-buffered window's frame into its back buffer,
 // an X pixmap that fl_window names while the frame is drawn.
 void draw_picture(Kept_Picture* kept, int x, int y) {
   float scale = fl_graphics_driver->scale();
-  if (fl_wl_display() || scale != (int)scale || kept->partly_clear ||
-      (kept->scale != (int)scale && !keep_in_server(kept, (int)scale))) {
+  if (fl_wl_display() || scale != (int)scale) {
     kept->picture.draw(x, y);
     return;
   }
+  if (kept->scale != (int)scale) keep_in_server(kept, (int)scale);
   int s = kept->scale, w = kept->picture.w() * s, h = kept->picture.h() * s;
   XSetClipOrigin(fl_display, kept->gc, x * s, y * s);
   XCopyArea(fl_display, kept->pixmap, fl_window, kept->gc, 0, 0, w, h, x * s, y * s);

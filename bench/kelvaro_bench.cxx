@@ -7,9 +7,10 @@
 //   kelvaro_bench --wayland [--runs N] [--program PATH] [--no-callgrind] [--figures]
 //
 // N start-ups of each client and N flights (default 5); PATH is the kelvaro
-// to measure (default: this build's); S the scale kelvaro is drawn at, where
-// its toolkit scales (FLTK_SCALING_FACTOR, default 1). --no-callgrind leaves
-// out the instruction counts, for builds that valgrind cannot run.
+// to measure (default: KELVARO_TEST_PROGRAM, or else this build's); S the
+// scale kelvaro is drawn at, where its toolkit scales (FLTK_SCALING_FACTOR,
+// default 1). --no-callgrind leaves out the instruction counts, for builds
+// that valgrind cannot run.
 // --wayland measures kelvaro alone under a headless sway instead, at output
 // scales 1 and 2: its CPU per frame and at rest, and its start-up
 // instructions. No peer there draws text natively.
@@ -42,7 +43,7 @@ const char* const VALGRIND = "/usr/bin/valgrind";
 // The peer that pays for anti-aliased text; it redraws only every 30 s.
 const std::vector<std::string> XCLOCK = {"/usr/bin/xclock", "-digital",
                                          "-render", "-update", "30"};
-const double TICK_MS = 30;
+const double TICK_MS = SECONDS_PER_TICK * 1000;
 const double LANDING_MS = TICK_MS * (REST_FLIGHT_TICKS - 1);
 const double REST_SECONDS = 2;
 
@@ -213,8 +214,7 @@ struct Flight {
 Flight fly(Kelvaro& k) {
   Flight f;
   uint64_t cpu0 = k.cpu_ns();
-  k.click(GRAB_X, GRAB_Y);
-  std::vector<Sighting> seen = k.watch_flight(LANDING_X, LANDING_Y);
+  std::vector<Sighting> seen = k.fly_from_rest();
   uint64_t cpu1 = k.cpu_ns();
   f.cpu_us = (cpu1 - cpu0) / 1000.0 / REST_FLIGHT_TICKS;
 
@@ -351,7 +351,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  if (program.empty()) program = KELVARO_BIN;
+  if (program.empty()) program = program_under_test();
   if (wayland) return wayland_main(runs, program, callgrind, figures);
 
   Xvfb x;

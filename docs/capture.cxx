@@ -60,9 +60,8 @@ int main(int argc, char** argv) {
   }
 
   std::vector<Shot> frames;
-  k.click(GRAB_X, GRAB_Y);
-  std::vector<Sighting> seen = k.watch_flight(LANDING_X, LANDING_Y, 10, &frames);
-  std::string mismatch = rest_flight_mismatch(seen);
+  std::vector<Sighting> seen = k.fly_from_rest(10, &frames);
+  std::string mismatch = rest_flight_mismatch(seen, true);
   if (!mismatch.empty()) {
     fprintf(stderr, "kelvaro_capture: the flight was not seen whole: %s\n",
             mismatch.c_str());

@@ -5,8 +5,10 @@
 #include "wayland.h"
 #include "x11.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
@@ -45,11 +47,16 @@ Display_Server& shared_server() {
   return *server;
 }
 
+std::string program_under_test() {
+  const char* program = getenv("KELVARO_TEST_PROGRAM");
+  return program ? program : KELVARO_BIN;
+}
+
 Kelvaro::Kelvaro(Display_Server& server, const std::vector<std::string>& args,
                  std::vector<std::string> env, const std::string& binary)
   : server(server) {
   scale_ = server.take_scale(&env);
-  std::string path = binary.empty() ? KELVARO_BIN : binary;
+  std::string path = binary.empty() ? program_under_test() : binary;
   int fds[2], outs[2];
   if (pipe(fds) != 0 || pipe(outs) != 0) throw std::runtime_error("pipe");
   child = fork();
@@ -67,6 +74,7 @@ Kelvaro::Kelvaro(Display_Server& server, const std::vector<std::string>& args,
     for (const std::string& a : args) argv.push_back((char*)a.c_str());
     argv.push_back(nullptr);
     execv(path.c_str(), argv.data());
+    dprintf(2, "cannot run %s: %s\n", path.c_str(), strerror(errno));
     _exit(127);
   }
   close(fds[1]);
@@ -177,13 +185,16 @@ uint64_t Kelvaro::switches() const {
   return total;
 }
 
+// Each spinner counts for ever; the count is volatile, so the compiler
+// keeps every step.
+static volatile unsigned long spun;
+
 Load::Load() {
   long cores = sysconf(_SC_NPROCESSORS_ONLN);
   for (long i = 0; i < cores; i++) {
     pid_t p = fork();
     if (p == 0)
-      for (volatile unsigned long n = 0;; n++) {
-      }
+      for (;;) spun = spun + 1;
     spinners.push_back(p);
   }
 }

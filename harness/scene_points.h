@@ -21,6 +21,10 @@ const int GRAB_X = 370, GRAB_Y = 180;
 // A press here, away from the machine, puts it back after a flight.
 const int AWAY_X = 100, AWAY_Y = 100;
 
+// Ticks of a flight come this many seconds apart, the first one inside the
+// release that launches it.
+const double SECONDS_PER_TICK = 0.03;
+
 // The machine's top-left corner after each tick of a launch from rest
 // without a drag: 21 ticks, landing at (197, 315).
 const int REST_FLIGHT[][2] = {

@@ -196,7 +196,7 @@ TEST(ProtocolError, IsReportedAndTheProgramGoesOn) {
   const unsigned long SERVER_MEMORY = 300ul << 20;  // a 12000x12000 buffer is 550 MiB
   Xvfb short_of_memory(SERVER_MEMORY);
   Kelvaro k(short_of_memory, {"-geometry", "12000x12000"});
-  EXPECT_TRUE(poll_until(10, [&] {
+  EXPECT_TRUE(poll_until(RESPONSE_SECONDS, [&] {
     return k.err().find("BadAlloc") != std::string::npos;
   })) << k.err();
   EXPECT_EQ(k.ended(0), NOT_ENDED);

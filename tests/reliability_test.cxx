@@ -160,28 +160,29 @@ TEST(EventStorm, NothingBreaksAndEveryChainEndsByItself) {
   // Every chain ends by itself; then a press puts the machine back.
   EXPECT_TRUE(goes_quiet(k, 60));
   k.click(AWAY_X, AWAY_Y);
-  EXPECT_TRUE(poll_until(5, [&] { return k.machine_seen_at(REST_X, REST_Y); }));
+  EXPECT_TRUE(poll_until(RESPONSE_SECONDS, [&] { return k.machine_seen_at(REST_X, REST_Y); }));
   EXPECT_TRUE(goes_quiet(k, 5));
   EXPECT_EQ(k.quit(), 0);
   EXPECT_EQ(k.err(), "");
 }
 
-TEST(UnderLoad, AFlightStillPresentsEveryPositionInOrder) {
-  if (!server->sees_every_frame())
-    GTEST_SKIP() << "no outside client sees every frame on " << server->system();
+// With every core busy the program may be kept from running past a tick's
+// time; the toolkit then runs the late ticks before the next paint, so a
+// frame may be missing, but the flight keeps its path and its ticks.
+TEST(UnderLoad, AFlightKeepsItsPathAndItsTicks) {
   Kelvaro k(*server, {});
   ASSERT_TRUE(k.wait_window()) << k.err();
   Load load;
   const int flights = 3;
   for (int f = 0; f < flights; f++) {
-    k.click(GRAB_X, GRAB_Y);
-    std::vector<Sighting> seen = k.watch_flight(LANDING_X, LANDING_Y);
+    std::vector<Sighting> seen = k.fly_from_rest();
     ASSERT_EQ(rest_flight_mismatch(seen), "") << "flight " << f;
+    printf("flight %d under load: %zu of %d ticks seen, landing seen %.3f s "
+           "after the press was sent\n", f, seen.size(), REST_FLIGHT_TICKS,
+           seen.back().seconds);
     k.click(AWAY_X, AWAY_Y);
-    ASSERT_TRUE(poll_until(5, [&] { return k.machine_seen_at(REST_X, REST_Y); }));
+    ASSERT_TRUE(poll_until(RESPONSE_SECONDS, [&] { return k.machine_seen_at(REST_X, REST_Y); }));
   }
-  printf("%d flights under load: %d frames presented\n", flights,
-         flights * REST_FLIGHT_TICKS);
 }
 
 TEST(LostServer, DuringAFlightEndsWithStatusOneAndAMessage) {
@@ -189,7 +190,7 @@ TEST(LostServer, DuringAFlightEndsWithStatusOneAndAMessage) {
   Kelvaro k(*doomed, {});
   ASSERT_TRUE(k.wait_window()) << k.err();
   k.click(GRAB_X, GRAB_Y);
-  ASSERT_TRUE(poll_until(5, [&] { return !k.machine_seen_at(REST_X, REST_Y); }));
+  ASSERT_TRUE(poll_until(RESPONSE_SECONDS, [&] { return !k.machine_seen_at(REST_X, REST_Y); }));
   doomed->kill_server();
   EXPECT_EQ(k.ended(), 1);
   EXPECT_EQ(k.err().rfind(doomed->lost_message(), 0), 0u) << k.err();

@@ -229,7 +229,7 @@ TEST(SceneWindow, FixedSizeTitleAndAppIdWithoutGeometry) {
   for (const char* zoom : {"equal", "plus", "minus", "0", "KP_Add", "KP_Subtract"})
     k.key(zoom, "Control_L");
   k.click(GRAB_X, GRAB_Y);
-  ASSERT_TRUE(poll_until(5, [&] { return !k.machine_seen_at(REST_X, REST_Y); }));
+  ASSERT_TRUE(poll_until(RESPONSE_SECONDS, [&] { return !k.machine_seen_at(REST_X, REST_Y); }));
   int w = 0, h = 0;
   k.size(&w, &h);
   EXPECT_EQ(w, 600);
@@ -282,7 +282,7 @@ TEST(Captions, ReadExactlyAsWritten) {
   Reference_Captions* reference = new Reference_Captions;
   window->end();
   window->show();
-  ASSERT_TRUE(poll_until(10, [&] {
+  ASSERT_TRUE(poll_until(RESPONSE_SECONDS, [&] {
     Fl::wait(0.01);
     return reference->drawn;
   }));
@@ -301,7 +301,7 @@ TEST(Captions, ReadExactlyAsWritten) {
 // frame expected; false after the deadline.
 bool shows(Window win, const Shot& expected) {
   Shot seen;
-  bool same = poll_until(10, [&] {
+  bool same = poll_until(RESPONSE_SECONDS, [&] {
     Fl::wait(0.01);
     Fl::flush();
     XSync(fl_display, False);
@@ -380,7 +380,7 @@ TEST(LookChange, TheSceneFollowsTheOutputsScale) {
   auto shows = [&](const char* scale, const Shot& expected) {
     std::vector<std::string> env = {std::string(SCALE_VARIABLE) + scale};
     server.take_scale(&env);
-    return poll_until(10, [&] {
+    return poll_until(RESPONSE_SECONDS, [&] {
       Shot seen = k.shot(0, 0, expected.w, expected.h);
       return seen.read && seen.px == expected.px;
     });

@@ -45,7 +45,9 @@ std::vector<Hostile> hostile_command_lines() {
   for (const char* w : {"hello", "-", "--", "---", "-iconic2", "%s%n"})
     h.push_back({"word", {w}});
   h.push_back({"huge_word", {huge('w')}});
-  h.push_back({"huge_option", {"-" + huge('x')}});
+  std::string huge_option = huge('x');
+  huge_option[0] = '-';
+  h.push_back({"huge_option", {huge_option}});
   h.push_back({"every_option_huge",
                {"-title", huge('t'), "-scheme", huge('s'), "-geometry",
                 huge('1'), "-fg", huge('f')}});

@@ -300,6 +300,10 @@ TEST(Captions, ReadExactlyAsWritten) {
 // Polls until the window, drawn by this process's toolkit, shows exactly the
 // frame expected; false after the deadline.
 bool shows(Window win, const Shot& expected) {
+  if (expected.px.empty()) {
+    ADD_FAILURE() << "no frame of the program to compare with";
+    return false;
+  }
   Shot seen;
   bool same = poll_until(RESPONSE_SECONDS, [&] {
     Fl::wait(0.01);

@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   }
 
   std::vector<Shot> frames;
-  std::vector<Sighting> seen = k.fly_from_rest(10, &frames);
+  std::vector<Sighting> seen = k.fly_from_rest(RESPONSE_SECONDS, &frames);
   std::string mismatch = rest_flight_mismatch(seen, true);
   if (!mismatch.empty()) {
     fprintf(stderr, "kelvaro_capture: the flight was not seen whole: %s\n",

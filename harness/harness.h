@@ -182,12 +182,13 @@ public:
   // Launches the machine from rest without a drag (a press and a release on
   // it), then reads the area its flight passes through each time the
   // program may have presented a frame, and keeps each new position seen,
-  // until the landing is seen or the deadline passes. The rest position is
+  // until the landing is seen or the deadline passes (by default a wait for
+  // a response, over sixteen times a flight's 0.6 s). The rest position is
   // not recorded until it is left. A sighting's time counts from just
   // before the press was sent, so that a flight may look longer than it
   // was, however the machine is shared, but never shorter. Given frames, it
   // reads the whole window instead and keeps it for each position.
-  std::vector<Sighting> fly_from_rest(double seconds = 10,
+  std::vector<Sighting> fly_from_rest(double seconds = RESPONSE_SECONDS,
                                       std::vector<Shot>* frames = nullptr) const;
   // The machine is on screen with its corner at (x, y).
   bool machine_seen_at(int x, int y) const;

@@ -268,10 +268,10 @@ double Sway::take_scale(std::vector<std::string>* env) {
 // bytes; the tests compare only ASCII names, so every other byte is read as
 // a '?', and the tree always parses.
 Json Sway::tree() {
-  std::string text = swaymsg({"-t", "get_tree"});
-  for (char& c : text)
+  std::string answer = swaymsg({"-t", "get_tree"});
+  for (char& c : answer)
     if ((unsigned char)c >= 0x80) c = '?';
-  return Json::parse(text, nullptr, false);
+  return Json::parse(answer, nullptr, false);
 }
 
 Json Sway::view(Window w) {

@@ -6,12 +6,12 @@
 
 #include <FL/Fl_PNG_Image.H>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "toolkit.h"
@@ -55,14 +55,14 @@ std::vector<std::string> sorted_lines(const std::string& text) {
 }
 
 // An installed kelvaro is judged where it was installed: the prefix above
-// its games folder. "" when KELVARO_TEST_PROGRAM names no such program.
+// its games folder. "" when the program under test is no such program.
 const char* const GAMES_PROGRAM = "/games/kelvaro";
 std::string installed_prefix() {
-  const char* program = getenv("KELVARO_TEST_PROGRAM");
-  if (!program) return "";
-  std::string p = program;
-  size_t at = p.size() >= strlen(GAMES_PROGRAM) ? p.size() - strlen(GAMES_PROGRAM) : 0;
-  return p.compare(at, std::string::npos, GAMES_PROGRAM) == 0 ? p.substr(0, at) : "";
+  std::string program = program_under_test();
+  size_t n = strlen(GAMES_PROGRAM);
+  if (program.size() <= n || program.compare(program.size() - n, n, GAMES_PROGRAM) != 0)
+    return "";
+  return program.substr(0, program.size() - n);
 }
 
 const int ICON_SIZES[] = {16, 32, 48, 64, 128, 256};

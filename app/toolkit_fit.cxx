@@ -22,7 +22,10 @@ const size_t CLASS_NAME_MAX = 511;
 // signed 16-bit numbers, so no window can usefully be larger than this. The
 // toolkit passes a larger size on anyway, and the window is never made or
 // never painted while the program runs on.
-const unsigned WINDOW_SIZE_MAX = 32767;
+const long long WINDOW_SIZE_MAX = 32767;
+// A position outside X's signed 16-bit coordinates is cut by the server to
+// another place.
+const long long POSITION_MIN = -32768, POSITION_MAX = 32767;
 
 // The window's class, by which desktops tie it to the menu entry; the
 // toolkit's own, "FLTK", is shared by every program made with it. -name still
@@ -55,6 +58,53 @@ static bool malformed_hex_colour(const char* value) {
          (n != 3 && n != 6 && n != 9 && n != 12);
 }
 
+// A geometry's numbers as typed: the toolkit reads them, with X's grammar,
+// into ints that wrap, so that 4294967297 is read as 1. Here each number
+// saturates instead, past any limit checked. given has X's bits for the
+// parts present; a position keeps its sign (XNegative counts from the
+// screen's right or bottom edge).
+struct Geometry {
+  int given = 0;
+  long long w = 0, h = 0, x = 0, y = 0;
+};
+
+const long long NUMBER_CEILING = 1LL << 40;
+
+// An optional sign and digits at s, as X reads them; returns where they end.
+static const char* read_number(const char* s, long long* value) {
+  long long sign = 1;
+  if (*s == '+' || *s == '-') sign = *s++ == '-' ? -1 : 1;
+  long long v = 0;
+  for (; *s >= '0' && *s <= '9'; s++) v = v < NUMBER_CEILING ? v * 10 + (*s - '0') : v;
+  *value = sign * v;
+  return s;
+}
+
+// [=][W][xH][{+-}X{+-}Y], as XParseGeometry reads it; false where X would
+// refuse it (the toolkit then refuses it too, with its usage text).
+static bool read_geometry(const char* s, Geometry* g) {
+  const char* next;
+  if (*s == '=') s++;
+  if (*s != '+' && *s != '-' && *s != 'x' && *s != 'X') {
+    if ((next = read_number(s, &g->w)) == s) return false;
+    s = next, g->given |= WidthValue;
+  }
+  if (*s == 'x' || *s == 'X') {
+    s++;
+    if ((next = read_number(s, &g->h)) == s) return false;
+    s = next, g->given |= HeightValue;
+  }
+  long long* position[] = {&g->x, &g->y};
+  const int values[] = {XValue, YValue}, negatives[] = {XNegative, YNegative};
+  for (int p = 0; p < 2 && (*s == '+' || *s == '-'); p++) {
+    bool negative = *s++ == '-';
+    if ((next = read_number(s, position[p])) == s) return false;
+    if (negative) *position[p] = -*position[p], g->given |= negatives[p];
+    s = next, g->given |= values[p];
+  }
+  return *s == '\0';
+}
+
 // Refuses, before anything is shown, the option values the toolkit would
 // take and then mishandle. Any word may be an option's value, so each pair
 // of words is tried as an option and its value; where the first word is in
@@ -69,20 +119,21 @@ static void refuse_unsafe_values(int argc, char** argv) {
     // The same message the toolkit gives for a colour that X refuses.
     if (is_colour_option(argv[i]) && malformed_hex_colour(value))
       Fl::fatal("Unknown color: %s", value);
-    // The size read here the way the toolkit reads it.
-    int x, y;
-    unsigned w, h;
-    int given = is_option(argv[i], "geometry", 1)
-                    ? XParseGeometry(value, &x, &y, &w, &h) : 0;
-    if ((given & WidthValue && w > WINDOW_SIZE_MAX) ||
-        (given & HeightValue && h > WINDOW_SIZE_MAX))
-      Fl::fatal("%s %s: a window can be at most %u pixels wide and high",
+    Geometry g;
+    if (!is_option(argv[i], "geometry", 1) || !read_geometry(value, &g)) continue;
+    if ((g.given & WidthValue && g.w > WINDOW_SIZE_MAX) ||
+        (g.given & HeightValue && g.h > WINDOW_SIZE_MAX))
+      Fl::fatal("%s %s: a window can be at most %lld pixels wide and high",
                 argv[i], value, WINDOW_SIZE_MAX);
     // X refuses a window with no width or height, and FLTK 1.4 on Wayland
-    // crashes on one.
-    if ((given & WidthValue && w == 0) || (given & HeightValue && h == 0))
+    // crashes on one; a height typed with a minus sign is no height either.
+    if ((g.given & WidthValue && g.w < 1) || (g.given & HeightValue && g.h < 1))
       Fl::fatal("%s %s: a window must be at least 1 pixel wide and high",
                 argv[i], value);
+    if ((g.given & XValue && (g.x < POSITION_MIN || g.x > POSITION_MAX)) ||
+        (g.given & YValue && (g.y < POSITION_MIN || g.y > POSITION_MAX)))
+      Fl::fatal("%s %s: a window's position can be from %lld to %lld",
+                argv[i], value, POSITION_MIN, POSITION_MAX);
   }
 }
 

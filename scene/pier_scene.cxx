@@ -14,14 +14,14 @@ static bool launching = false;
 
 Pier_Scene::Pier_Scene(int x, int y, int w, int h)
   : Fl_Group(x, y, w, h),
-    machine(keep_picture(machine_xpm)),
+    machine_picture(keep_picture(machine_xpm)),
     machine_x(START_X),
     machine_y(START_Y),
     fall_speed(0),
     roll_speed(0) {}
 
 Pier_Scene::~Pier_Scene() {
-  delete_picture(machine);
+  delete_picture(machine_picture);
   if (backdrop) delete_buffer(backdrop);
 }
 
@@ -50,7 +50,7 @@ void Pier_Scene::draw() {
     backdrop = create_buffer(w(), h(), paint_backdrop, this);
   }
   copy_buffer(backdrop);
-  draw_picture(machine, machine_x, machine_y);
+  draw_picture(machine_picture, machine_x, machine_y);
   Fl_Group::draw();
 }
 

@@ -53,7 +53,7 @@ extern int grab_x;
 
 class Pier_Scene : public Fl_Group {
 public:
-  Kept_Picture* machine;
+  Kept_Picture* machine_picture;
   int machine_x;
   int machine_y;
   int fall_speed;

@@ -31,6 +31,14 @@ Refusal too_large(const char* name, const std::vector<std::string>& args) {
           false, ""};
 }
 
+// A window position refused before anything is shown.
+Refusal off_screen(const char* name, const std::vector<std::string>& args) {
+  std::string option = args[args.size() - 2], value = args.back();
+  return {name, args, {},
+          option + " " + value + ": a window's position can be from -32768 to 32767",
+          false, ""};
+}
+
 const Refusal REFUSALS[] = {
   {"unknown_option", {"-bogus"}, {}, USAGE, false, ""},
   {"word_without_dash", {"hello"}, {}, USAGE, false, ""},
@@ -64,13 +72,23 @@ const Refusal REFUSALS[] = {
   too_large("geometry_32768_high", {"-ge", "600x32768"}),
   too_large("geometry_wraps_in_16_bits", {"-Geometry", "600x70000"}),
   too_large("geometry_with_position", {"-iconic", "-geometry", "99999x99999+10+10"}),
-  // Sizes of nothing, which would crash the toolkit on Wayland; 2^32 wraps
-  // to 0 where the size is read.
+  // Numbers the toolkit would wrap to another size: each is read as typed.
+  too_large("geometry_2_to_32_square", {"-g", "4294967296x4294967296"}),
+  too_large("geometry_2_to_32_plus_1_wide", {"-geometry", "4294967297x10"}),
+  too_large("geometry_2_to_32_plus_1_high", {"-geometry", "10x4294967297"}),
+  too_large("geometry_2_to_64_plus_600_wide", {"-geometry", "18446744073709552216x400"}),
+  // Sizes of nothing, which would crash the toolkit on Wayland.
   {"geometry_0_wide", {"-geometry", "0x400"}, {},
    "-geometry 0x400: a window must be at least 1 pixel wide and high", false, ""},
-  {"geometry_2_to_32_square", {"-g", "4294967296x4294967296"}, {},
-   "-g 4294967296x4294967296: a window must be at least 1 pixel wide and high",
-   false, ""},
+  {"geometry_minus_height", {"-geometry", "600x-400"}, {},
+   "-geometry 600x-400: a window must be at least 1 pixel wide and high", false, ""},
+  // Positions past X's signed 16-bit coordinates, which the server would
+  // cut to another place, or the toolkit wrap.
+  off_screen("geometry_x_40000", {"-geometry", "+40000+0"}),
+  off_screen("geometry_y_32768", {"-g", "600x400+0+32768"}),
+  off_screen("geometry_x_from_right_32769", {"-geometry", "600x400-32769+0"}),
+  off_screen("geometry_x_2_to_32_plus_1", {"-geometry", "600x400+4294967297+0"}),
+  off_screen("geometry_y_minus_2_to_32", {"-geometry", "600x400+0+-4294967296"}),
 };
 
 class Refused : public testing::TestWithParam<Refusal> {};
@@ -120,6 +138,10 @@ const Accepted ACCEPTED[] = {
   // With no window manager to honour it, the iconic hint is only a hint.
   {"iconic", {"-iconic"}, "kelvaro", "kelvaro", true},
   {"geometry_position", {"-geometry", "+40+50"}, "kelvaro", "kelvaro", false},
+  {"geometry_position_limits", {"-geometry", "600x400+32767-32768"}, "kelvaro",
+   "kelvaro", false},
+  {"geometry_signed_position", {"-geometry", "=600x400+-20+-32768"}, "kelvaro",
+   "kelvaro", false},
   {"geometry_32767_wide", {"-geometry", "32767x400"}, "kelvaro", "kelvaro", false,
    32767, 400},
   {"geometry_32767_high", {"-g", "600x32767"}, "kelvaro", "kelvaro", false, 600,

@@ -9,8 +9,9 @@ int main(int argc, char** argv) {
   fit_toolkit(argc, argv);
 
   Fl_Double_Window* window = new Fl_Double_Window(SCENE_W, SCENE_H, "kelvaro");
-  new Pier_Scene(0, 0, SCENE_W, SCENE_H);
+  Pier_Scene* scene = new Pier_Scene(0, 0, SCENE_W, SCENE_H);
   window->end();
+  read_touch(cancel_gesture, scene);
   window->show(argc, argv);
   return Fl::run();
 }

@@ -42,8 +42,8 @@ bool Kelvaro::machine_seen_at(int x, int y) const {
 // reads the machine's area. A watcher that polled at full speed instead
 // would compete with the program for the CPU, and fall behind when every
 // core is busy.
-std::vector<Sighting> Kelvaro::fly_from_rest(double seconds,
-                                             std::vector<Shot>* frames) const {
+std::vector<Sighting> Kelvaro::fly_from_rest(double seconds, std::vector<Shot>* frames,
+                                             Device d) const {
   std::vector<Sighting> seen;
   int w = 0, h = 0;
   if (frames) size(&w, &h);
@@ -52,7 +52,7 @@ std::vector<Sighting> Kelvaro::fly_from_rest(double seconds,
   auto start = std::chrono::steady_clock::now();
   auto deadline = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                               std::chrono::duration<double>(seconds));
-  click(GRAB_X, GRAB_Y);
+  click(GRAB_X, GRAB_Y, d);
   do {
     // A frame is timed when it is known to be on screen: where the server
     // reports each frame, before the read; where the watcher polls, after

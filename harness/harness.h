@@ -21,6 +21,12 @@
 // A top-level window: an X window, or the compositor's id for it.
 typedef unsigned long Window;
 
+// What a finger does on a touchscreen.
+enum Touch { TOUCH_DOWN, TOUCH_MOTION, TOUCH_UP, TOUCH_CANCEL };
+
+// What presses, drags and releases: the mouse's left button, or a finger.
+enum Device { MOUSE, FINGER };
+
 // Polls cond until it holds or the deadline passes; returns its last value.
 bool poll_until(double seconds, const std::function<bool()>& cond);
 
@@ -104,10 +110,17 @@ public:
                    const char* modifier = nullptr) = 0;
   // What the window manager's or compositor's close sends.
   virtual void close_request(Window w) = 0;
+  // A touchscreen's fingers, where the server has one: finger f goes down
+  // at, or moves to, window unit (x, y) of a window drawn at scale, or lifts;
+  // or the server cancels every finger's touch, as for a gesture of its own.
+  virtual bool touches() const { return false; }
+  virtual void touch(Window, Touch, int /*finger*/, int /*x*/ = 0, int /*y*/ = 0,
+                     double /*scale*/ = 1) {}
 };
 
-// A new server of the kind the test program runs on: Wayland when
-// KELVARO_TEST_DISPLAY is "wayland", X11 otherwise.
+// A new server of the kind the test program runs on: Wayland under sway when
+// KELVARO_TEST_DISPLAY is "wayland", under kwin, with a touchscreen, when it
+// is "kwin", X11 otherwise.
 std::unique_ptr<Display_Server> new_server();
 // One such server for a whole test program, started on first use.
 Display_Server& shared_server();
@@ -175,12 +188,17 @@ public:
   // Real input, at window coordinates.
   void move(int x, int y) const;
   void button(bool down) const;
-  void click(int x, int y) const;
+  void click(int x, int y, Device d = MOUSE) const;
+  // A press, drag or release by the mouse's button or by finger 0.
+  void press(Device d, int x, int y) const;
+  void drag(Device d, int x, int y) const;
+  void release(Device d) const;
+  void touch(Touch t, int finger, int x = 0, int y = 0) const;
   void key(const char* keysym_name, const char* modifier = nullptr) const;
   void close_request() const;
 
   // Launches the machine from rest without a drag (a press and a release on
-  // it), then reads the area its flight passes through each time the
+  // it, by d), then reads the area its flight passes through each time the
   // program may have presented a frame, and keeps each new position seen,
   // until the landing is seen or the deadline passes (by default a wait for
   // a response, over sixteen times a flight's 0.6 s). The rest position is
@@ -189,9 +207,14 @@ public:
   // was, however the machine is shared, but never shorter. Given frames, it
   // reads the whole window instead and keeps it for each position.
   std::vector<Sighting> fly_from_rest(double seconds = RESPONSE_SECONDS,
-                                      std::vector<Shot>* frames = nullptr) const;
+                                      std::vector<Shot>* frames = nullptr,
+                                      Device d = MOUSE) const;
   // The machine is on screen with its corner at (x, y).
   bool machine_seen_at(int x, int y) const;
+
+  // Polls until the process has used no CPU for a tenth of a second: every
+  // tick chain has ended, and nothing is left to draw.
+  bool goes_quiet(double seconds = RESPONSE_SECONDS) const;
 
   // CPU time the process has used, in nanoseconds, and its context switches
   // (each a wake-up or a preemption) so far.

@@ -39,6 +39,7 @@ int exit_code(int status) {
 std::unique_ptr<Display_Server> new_server() {
   const char* system = getenv("KELVARO_TEST_DISPLAY");
   if (system && strcmp(system, "wayland") == 0) return new_wayland_server();
+  if (system && strcmp(system, "kwin") == 0) return new_kwin_server();
   return std::unique_ptr<Display_Server>(new Xvfb);
 }
 
@@ -156,10 +157,25 @@ std::string Kelvaro::app_id(std::string* res_class) const {
 
 void Kelvaro::move(int x, int y) const { server.move(win, x, y, scale_); }
 void Kelvaro::button(bool down) const { server.button(down); }
-void Kelvaro::click(int x, int y) const {
+void Kelvaro::click(int x, int y, Device d) const {
+  press(d, x, y);
+  release(d);
+}
+void Kelvaro::press(Device d, int x, int y) const {
+  if (d == FINGER) return touch(TOUCH_DOWN, 0, x, y);
   move(x, y);
   button(true);
+}
+void Kelvaro::drag(Device d, int x, int y) const {
+  if (d == FINGER) return touch(TOUCH_MOTION, 0, x, y);
+  move(x, y);
+}
+void Kelvaro::release(Device d) const {
+  if (d == FINGER) return touch(TOUCH_UP, 0);
   button(false);
+}
+void Kelvaro::touch(Touch t, int finger, int x, int y) const {
+  server.touch(win, t, finger, x, y, scale_);
 }
 void Kelvaro::key(const char* keysym_name, const char* modifier) const {
   server.key(win, keysym_name, modifier);
@@ -173,6 +189,19 @@ uint64_t Kelvaro::cpu_ns() const {
   uint64_t ns = 0;
   in >> ns;
   return ns;
+}
+
+bool Kelvaro::goes_quiet(double seconds) const {
+  uint64_t last = cpu_ns();
+  auto since = std::chrono::steady_clock::now();
+  return poll_until(seconds, [&] {
+    uint64_t now = cpu_ns();
+    if (now != last) {
+      last = now;
+      since = std::chrono::steady_clock::now();
+    }
+    return std::chrono::steady_clock::now() - since > std::chrono::milliseconds(100);
+  });
 }
 
 uint64_t Kelvaro::switches() const {

@@ -1,7 +1,9 @@
 /* Input for tests under a Wayland compositor that has no input device: one
  * virtual pointer and one virtual keyboard, kept for as long as this program
  * runs, so that a press, a drag and a release reach the client as one
- * gesture, and so that the seat always has a keyboard with a keymap.
+ * gesture, and so that the seat always has a keyboard with a keymap. Under
+ * kwin, which has neither, its fake input instead, which also touches; kwin
+ * gives the seat touch while a fake input client is connected.
  *
  * Commands come one per line on stdin:
  *   move X Y W H  the pointer to (X, Y) of a layout W by H logical pixels
@@ -9,6 +11,11 @@
  *   release       the left button up
  *   keyboard      this keyboard the seat's own again, after another
  *                 program's keyboard (wtype's) has come and gone
+ *   key CODE      (kwin) the key of that evdev code pressed and released
+ *   down ID X Y   (kwin) finger ID down at (X, Y) of the layout
+ *   motion ID X Y (kwin) finger ID to (X, Y)
+ *   up ID         (kwin) finger ID lifted
+ *   cancel        (kwin) every finger's touch cancelled
  * Each is answered "ok" on stdout once the compositor has handled it. */
 #define _GNU_SOURCE
 #include <linux/input-event-codes.h>
@@ -23,10 +30,16 @@
 
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "virtual-pointer-unstable-v1-client-protocol.h"
+#ifdef KELVARO_FAKE_INPUT
+#include "fake-input-client-protocol.h"
+#endif
 
 static struct zwlr_virtual_pointer_manager_v1 *pointers;
 static struct zwp_virtual_keyboard_manager_v1 *keyboards;
 static struct wl_seat *seat;
+#ifdef KELVARO_FAKE_INPUT
+static struct org_kde_kwin_fake_input *fake;
+#endif
 
 static void global(void *data, struct wl_registry *registry, uint32_t name,
                    const char *interface, uint32_t version) {
@@ -40,6 +53,11 @@ static void global(void *data, struct wl_registry *registry, uint32_t name,
                                  &zwp_virtual_keyboard_manager_v1_interface, 1);
   else if (strcmp(interface, wl_seat_interface.name) == 0 && !seat)
     seat = wl_registry_bind(registry, name, &wl_seat_interface, 1);
+#ifdef KELVARO_FAKE_INPUT
+  else if (strcmp(interface, org_kde_kwin_fake_input_interface.name) == 0)
+    fake = wl_registry_bind(registry, name, &org_kde_kwin_fake_input_interface,
+                            version < 4 ? version : 4);
+#endif
 }
 
 static void global_remove(void *data, struct wl_registry *registry,
@@ -79,6 +97,49 @@ static int give_keymap(struct zwp_virtual_keyboard_v1 *keyboard) {
   return ok;
 }
 
+#ifdef KELVARO_FAKE_INPUT
+static int fake_input(struct wl_display *display, const char *self) {
+  org_kde_kwin_fake_input_authenticate(fake, "kelvaro tests", "test input");
+  if (wl_display_roundtrip(display) < 0) return 1;
+  printf("ok\n");
+  fflush(stdout);
+  char line[128];
+  while (fgets(line, sizeof line, stdin)) {
+    unsigned x, y, width, height, id, code;
+    if (sscanf(line, "move %u %u %u %u", &x, &y, &width, &height) == 4) {
+      org_kde_kwin_fake_input_pointer_motion_absolute(
+          fake, wl_fixed_from_int(x), wl_fixed_from_int(y));
+    } else if (strcmp(line, "press\n") == 0 || strcmp(line, "release\n") == 0) {
+      org_kde_kwin_fake_input_button(fake, BTN_LEFT,
+                                     line[0] == 'p' ? WL_POINTER_BUTTON_STATE_PRESSED
+                                                    : WL_POINTER_BUTTON_STATE_RELEASED);
+    } else if (sscanf(line, "key %u", &code) == 1) {
+      org_kde_kwin_fake_input_keyboard_key(fake, code, WL_KEYBOARD_KEY_STATE_PRESSED);
+      org_kde_kwin_fake_input_keyboard_key(fake, code, WL_KEYBOARD_KEY_STATE_RELEASED);
+    } else if (sscanf(line, "down %u %u %u", &id, &x, &y) == 3) {
+      org_kde_kwin_fake_input_touch_down(fake, id, wl_fixed_from_int(x), wl_fixed_from_int(y));
+      org_kde_kwin_fake_input_touch_frame(fake);
+    } else if (sscanf(line, "motion %u %u %u", &id, &x, &y) == 3) {
+      org_kde_kwin_fake_input_touch_motion(fake, id, wl_fixed_from_int(x), wl_fixed_from_int(y));
+      org_kde_kwin_fake_input_touch_frame(fake);
+    } else if (sscanf(line, "up %u", &id) == 1) {
+      org_kde_kwin_fake_input_touch_up(fake, id);
+      org_kde_kwin_fake_input_touch_frame(fake);
+    } else if (strcmp(line, "cancel\n") == 0) {
+      org_kde_kwin_fake_input_touch_cancel(fake);
+    } else if (strcmp(line, "keyboard\n") != 0) {
+      fprintf(stderr, "%s: unknown command: %s", self, line);
+      return 2;
+    }
+    if (wl_display_roundtrip(display) < 0) return 1;
+    printf("ok\n");
+    fflush(stdout);
+  }
+  wl_display_disconnect(display);
+  return 0;
+}
+#endif
+
 int main(int argc, char **argv) {
   (void)argc;
   struct wl_display *display = wl_display_connect(NULL);
@@ -89,6 +150,9 @@ int main(int argc, char **argv) {
   struct wl_registry *registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &registry_listener, NULL);
   wl_display_roundtrip(display);
+#ifdef KELVARO_FAKE_INPUT
+  if (fake) return fake_input(display, argv[0]);
+#endif
   if (!pointers || !keyboards || !seat) {
     fprintf(stderr, "%s: the compositor offers no virtual input\n", argv[0]);
     return 1;

@@ -3,6 +3,7 @@
 // harness's own virtual input client, windows found and closed through
 // sway's IPC.
 #include "wayland.h"
+#include "x11.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -364,20 +366,22 @@ std::unique_ptr<Frame_Watch> Sway::watch(Window w) {
   return std::unique_ptr<Frame_Watch>(new Polling_Watch(*this, w));
 }
 
-void Sway::input_says(const std::string& command) {
-  if (input_to < 0) return;
+// A command to the harness's input client, answered once the compositor has
+// handled it; "" waits for its first answer, once it is connected.
+void tell(int to, int from, const std::string& command) {
+  if (to < 0) return;
   if (!command.empty()) {
     std::string line = command + "\n";
-    if (write(input_to, line.data(), line.size()) != (ssize_t)line.size())
-      return;
+    if (write(to, line.data(), line.size()) != (ssize_t)line.size()) return;
   }
-  // Each command is answered once the compositor has handled it.
   std::string answer;
   char c;
-  struct pollfd p = {input_from, POLLIN, 0};
-  while (answer != "ok\n" && poll(&p, 1, 5000) == 1 && read(input_from, &c, 1) == 1)
+  struct pollfd p = {from, POLLIN, 0};
+  while (answer != "ok\n" && poll(&p, 1, 5000) == 1 && read(from, &c, 1) == 1)
     answer += c;
 }
+
+void Sway::input_says(const std::string& command) { tell(input_to, input_from, command); }
 
 void Sway::move(Window w, int x, int y, double) {
   int wx = 0, wy = 0;
@@ -411,8 +415,227 @@ void Sway::close_request(Window w) {
   swaymsg({"[pid=" + std::to_string(w) + "]", "kill"});
 }
 
+#ifdef KELVARO_KWIN
+// kwin's output, in device pixels, at every scale: room for the window and
+// its title bar at scale 2.
+const int KWIN_W = 1280, KWIN_H = 900;
+
+// kwin places every window at the output's top-left corner, and its output
+// scale is set in its output configuration.
+const char* const KWIN_RULES =
+    "[General]\ncount=1\nrules=1\n\n[1]\nDescription=corner\nposition=0,0\n"
+    "positionrule=2\nwmclass=.*\nwmclassmatch=3\n";
+const char* const KWIN_OUTPUTS =
+    "[{\"name\": \"outputs\", \"data\": [{\"connectorName\": \"X11-0\", \"mode\": "
+    "{\"width\": %d, \"height\": %d, \"refreshRate\": 60000}, \"scale\": %g}]},"
+    " {\"name\": \"setups\", \"data\": [{\"lidClosed\": false, \"outputs\": "
+    "[{\"enabled\": true, \"outputIndex\": 0, \"position\": {\"x\": 0, \"y\": 0},"
+    " \"priority\": 0}]}]}]\n";
+
+// The evdev codes of the keys the tests type.
+const struct {
+  const char* name;
+  int code;
+} KWIN_KEYS[] = {{"Escape", 1}};
+
+// kwin on a private session bus, drawing its output into a window of an
+// Xvfb of its own, from which pixels are read. Its fake input drives the
+// pointer, the keyboard and a touchscreen. A window's place is found from
+// the machine at rest, as kwin draws a title bar above it.
+class Kwin : public Display_Server {
+public:
+  Kwin() { start(1); }
+  ~Kwin() override {
+    kill_server();
+    run({"rm", "-rf", dir});
+  }
+  const char* system() const override { return "Wayland"; }
+  void enter() const override {
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    setenv("WAYLAND_DISPLAY", "wayland-kelvaro", 1);
+    unsetenv("DISPLAY");
+  }
+  double take_scale(std::vector<std::string>* env) override {
+    double scale = 1;
+    for (auto e = env->begin(); e != env->end();)
+      if (e->rfind(SCALE_VARIABLE, 0) == 0) {
+        scale = std::stod(e->substr(strlen(SCALE_VARIABLE)));
+        e = env->erase(e);
+      } else
+        ++e;
+    if (scale != output_scale) start(scale);
+    // The next program starts once the last one's window is gone, so that
+    // it is never taken for the new one's.
+    poll_until(RESPONSE_SECONDS, [&] {
+      Shot s = screen.shot(output, 0, 0, KWIN_W, KWIN_H);
+      int x, y;
+      return s.read && !machine_corner(s, &x, &y);
+    });
+    return scale;
+  }
+  bool scales_to(double s) const override { return s == std::floor(s); }
+  void kill_server() override {
+    stop(&input);
+    // The session bus and kwin, a process group of their own, gone for good.
+    pid_t group = session;
+    if (group > 0) kill(-group, SIGKILL);
+    stop(&session);
+    if (group > 0) poll_until(RESPONSE_SECONDS, [&] { return kill(-group, 0) != 0; });
+    if (input_to >= 0) close(input_to), close(input_from);
+    input_to = input_from = -1;
+  }
+  bool set_resources(const std::string& text) override { return text.empty(); }
+  int maps() override { return -1; }
+  bool sees_every_frame() const override { return false; }
+  const char* lost_message() const override {
+    return "Fatal error while communicating with the Wayland server";
+  }
+  // The window is the program's once the machine is seen at rest in it.
+  Window top_level(pid_t pid) override {
+    if (kill(pid, 0) != 0) return 0;
+    if (pid == placed) return pid;
+    Shot s = screen.shot(output, 0, 0, KWIN_W, KWIN_H);
+    int x, y;
+    if (!machine_corner(s, &x, &y)) return 0;
+    // The red band's first pixel, and where it lies at rest in the window.
+    ox = x + RED_BAND_COLUMN - to_screen(REST_X + RED_BAND_COLUMN, output_scale);
+    oy = y + RED_BAND_ROW - to_screen(REST_Y + RED_BAND_ROW, output_scale);
+    placed = pid;
+    return pid;
+  }
+  Shot shot(Window, int x, int y, int width, int height) override {
+    Shot s = screen.shot(output, ox + x, oy + y, width, height);
+    s.x0 = x, s.y0 = y;
+    return s;
+  }
+  void size(Window, int* width, int* height) override { *width = *height = 0; }
+  std::string title(Window) override { return ""; }
+  std::string app_id(Window, std::string* = nullptr) override { return ""; }
+  std::unique_ptr<Frame_Watch> watch(Window) override;
+  void move(Window, int x, int y, double) override {
+    says("move " + logical(ox, x) + " " + logical(oy, y) + " 0 0");
+  }
+  void button(bool down) override { says(down ? "press" : "release"); }
+  void key(Window, const char* keysym_name, const char*) override {
+    for (const auto& k : KWIN_KEYS)
+      if (strcmp(k.name, keysym_name) == 0) return says("key " + std::to_string(k.code));
+    throw std::runtime_error(std::string("no key ") + keysym_name + " under kwin");
+  }
+  void close_request(Window) override {
+    throw std::runtime_error("no close request under kwin");
+  }
+  bool touches() const override { return true; }
+  void touch(Window, Touch t, int finger, int x, int y, double) override {
+    std::string f = std::to_string(finger), at = " " + logical(ox, x) + " " + logical(oy, y);
+    says(t == TOUCH_DOWN ? "down " + f + at : t == TOUCH_MOTION ? "motion " + f + at
+         : t == TOUCH_UP ? "up " + f : std::string("cancel"));
+  }
+
+private:
+  Xvfb screen;
+  ::Window output = 0;   // kwin's output in the Xvfb
+  std::string dir;       // its runtime and configuration folders
+  pid_t session = -1, input = -1;
+  int input_to = -1, input_from = -1;
+  double output_scale = 0;
+  pid_t placed = 0;      // the program whose window was found, at (ox, oy)
+  int ox = 0, oy = 0;
+  void start(double scale);
+  // The logical coordinate of window unit v in the window at screen pixel o.
+  std::string logical(int o, int v) const {
+    return std::to_string((int)std::lround(o / output_scale) + v);
+  }
+  void says(const std::string& command) { tell(input_to, input_from, command); }
+  friend class Kwin_Watch;
+};
+
+// Frames are watched through the Xvfb's damage on kwin's output.
+class Kwin_Watch : public Frame_Watch {
+public:
+  explicit Kwin_Watch(Kwin& k) : kwin(k), damage(k.screen.watch(k.output)) {}
+  Shot shot(int x, int y, int w, int h) override {
+    Shot s = damage->shot(kwin.ox + x, kwin.oy + y, w, h);
+    s.x0 = x, s.y0 = y;
+    return s;
+  }
+  bool next_frame(std::chrono::steady_clock::time_point deadline) override {
+    return damage->next_frame(deadline);
+  }
+
+private:
+  Kwin& kwin;
+  std::unique_ptr<Frame_Watch> damage;
+};
+
+std::unique_ptr<Frame_Watch> Kwin::watch(Window) {
+  return std::unique_ptr<Frame_Watch>(new Kwin_Watch(*this));
+}
+
+void write_file(const std::string& path, const std::string& text) {
+  FILE* f = fopen(path.c_str(), "w");
+  if (!f) throw std::runtime_error("cannot write " + path);
+  fputs(text.c_str(), f);
+  fclose(f);
+}
+
+// kwin anew at a scale, with the harness's input client connected before
+// any program starts: kwin gives the seat touch only while one is.
+void Kwin::start(double scale) {
+  kill_server();
+  if (dir.empty()) {
+    char d[] = "/tmp/kelvaro-kwin-XXXXXX";
+    if (!mkdtemp(d)) throw std::runtime_error("mkdtemp");
+    dir = d;
+    mkdir((dir + "/config").c_str(), 0700);
+  }
+  char outputs[1024];
+  snprintf(outputs, sizeof outputs, KWIN_OUTPUTS, KWIN_W, KWIN_H, scale);
+  write_file(dir + "/config/kwinoutputconfig.json", outputs);
+  write_file(dir + "/config/kwinrulesrc", KWIN_RULES);
+  // No animation keeps a closed window on screen.
+  write_file(dir + "/config/kdeglobals", "[KDE]\nAnimationDurationFactor=0\n");
+  output_scale = scale;
+  placed = 0;
+  std::string socket = dir + "/wayland-kelvaro";
+  unlink(socket.c_str());
+  session = fork();
+  if (session == 0) {
+    setsid();
+    int devnull = open("/dev/null", O_WRONLY);
+    dup2(devnull, 1);
+    dup2(devnull, 2);
+    screen.enter();
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    for (const char* v : {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "XDG_DATA_HOME"})
+      setenv(v, (dir + "/config").c_str(), 1);
+    setenv("KWIN_WAYLAND_NO_PERMISSION_CHECKS", "1", 1);
+    execlp("dbus-run-session", "dbus-run-session", "--", "kwin_wayland", "--x11-display",
+           screen.name().c_str(), "--socket", "wayland-kelvaro", "--width",
+           std::to_string(KWIN_W).c_str(), "--height", std::to_string(KWIN_H).c_str(),
+           "--no-lockscreen", "--no-global-shortcuts", (char*)nullptr);
+    _exit(127);
+  }
+  if (!poll_until(30, [&] { return access(socket.c_str(), F_OK) == 0; }) ||
+      !poll_until(30, [&] { return (output = screen.top_level(0)) != 0; }))
+    throw std::runtime_error("kwin did not start");
+  std::vector<std::string> argv = {"env", "-u", "DISPLAY", "WAYLAND_DISPLAY=wayland-kelvaro",
+                                   "XDG_RUNTIME_DIR=" + dir, KELVARO_VIRTUAL_INPUT};
+  input = spawn(argv, &input_to, &input_from);
+  says("");
+}
+#endif
+
 }  // namespace
 
 std::unique_ptr<Display_Server> new_wayland_server() {
   return std::unique_ptr<Display_Server>(new Sway);
+}
+
+std::unique_ptr<Display_Server> new_kwin_server() {
+#ifdef KELVARO_KWIN
+  return std::unique_ptr<Display_Server>(new Kwin);
+#else
+  throw std::runtime_error("this build has no kwin test harness");
+#endif
 }

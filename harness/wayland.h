@@ -8,5 +8,8 @@
 
 // A new headless sway session; builds without the Wayland harness throw.
 std::unique_ptr<Display_Server> new_wayland_server();
+// A new kwin session with a touchscreen, drawn into an Xvfb of its own;
+// builds without kwin's harness throw.
+std::unique_ptr<Display_Server> new_kwin_server();
 
 #endif

@@ -6,3 +6,7 @@
 std::unique_ptr<Display_Server> new_wayland_server() {
   throw std::runtime_error("this build has no Wayland test harness");
 }
+
+std::unique_ptr<Display_Server> new_kwin_server() {
+  throw std::runtime_error("this build has no Wayland test harness");
+}

@@ -112,6 +112,19 @@ int Pier_Scene::handle(int event) {
   }
 }
 
+// A withdrawn gesture leaves no grab behind, and a machine it had grabbed
+// goes back to rest, as if the gesture had never begun. What its press did
+// otherwise (putting a landed machine back) stays done.
+void cancel_gesture(void* data) {
+  Pier_Scene* scene = (Pier_Scene*)data;
+  if (grab_x <= 0) return;
+  grab_x = -1;
+  if (scene->machine_x != START_X) {
+    scene->machine_x = START_X;
+    scene->redraw();
+  }
+}
+
 // One tick of the motion model: roll left with growing speed while on the
 // deck, then fall with growing speed, keeping the last rolling speed.
 void Pier_Scene::step() {

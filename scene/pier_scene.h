@@ -84,4 +84,8 @@ private:
 // Timeout handler: one step of the flight; data is the scene.
 void tick(void* data);
 
+// A gesture withdrawn before its release (a touch the compositor took for a
+// gesture of its own): no launch; data is the scene.
+void cancel_gesture(void* data);
+
 #endif

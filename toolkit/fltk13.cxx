@@ -1,5 +1,6 @@
-// FLTK 1.3: nothing to set, no scaling, off-screen buffers that are X
-// pixmaps, and pictures that the toolkit keeps in the X server itself.
+// FLTK 1.3: nothing to set, touch left to X, no scaling, off-screen buffers
+// that are X pixmaps, and pictures that the toolkit keeps in the X server
+// itself.
 #include "toolkit_version.h"
 
 #include <FL/Fl_Pixmap.H>
@@ -7,6 +8,9 @@
 #include <FL/x.H>
 
 void fit_toolkit_version() {}
+
+// FLTK 1.3 draws on X11 only, whose server turns touch into pointer events.
+void read_touch(void (*)(void*), void*) {}
 
 float drawing_scale() { return 1; }
 

@@ -1,4 +1,4 @@
-// FLTK 1.4.
+// FLTK 1.4; its touch on Wayland is in fltk14_touch.cxx.
 #include "toolkit_version.h"
 
 #include <FL/Fl.H>
@@ -11,13 +11,43 @@
 #include <FL/platform.H>
 #include <cairo-xlib.h>
 #include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+// On Wayland the toolkit builds the locale's compose table when it connects
+// (the sequences of dead and compose keys, for text entry, which this
+// program has none of): a tenth of start-up's work. xkbcommon reads the
+// file that XCOMPOSEFILE names first; one with no sequences gives an empty
+// table at once. It is kept in memory, not written anywhere, and named by
+// the path of its descriptor. Keys still come as key events, Escape among
+// them; only a dead key no longer starts a sequence. Where it cannot be
+// made, the toolkit builds the locale's table as before.
+const char NO_COMPOSE_SEQUENCES[] = "# kelvaro has no text entry\n";
+
+static void spare_compose_table() {
+  int fd = memfd_create("kelvaro-compose", MFD_CLOEXEC);
+  if (fd < 0) return;
+  if (write(fd, NO_COMPOSE_SEQUENCES, sizeof NO_COMPOSE_SEQUENCES - 1) !=
+      (ssize_t)sizeof NO_COMPOSE_SEQUENCES - 1) {
+    close(fd);
+    return;
+  }
+  char path[32];
+  snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+  setenv("XCOMPOSEFILE", path, 1);
+}
 
 // FLTK 1.4 zooms every window with Ctrl and +, - or 0, and shows the new
 // factor in a window of its own. The scene is drawn at fixed window
 // coordinates in a window that keeps its size, so the zoom is turned off;
 // the desktop's own scale (the output's on Wayland, FLTK_SCALING_FACTOR or
 // Xft.dpi on X11) still applies.
-void fit_toolkit_version() { Fl::keyboard_screen_scaling(0); }
+void fit_toolkit_version() {
+  Fl::keyboard_screen_scaling(0);
+  spare_compose_table();
+}
 
 // The toolkit's own scale, and on Wayland the output's, by which the
 // compositor has the window drawn at whole multiples.

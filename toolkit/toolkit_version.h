@@ -6,6 +6,17 @@
 // Settings of the toolkit that only this version needs, made at start-up.
 void fit_toolkit_version();
 
+// Has the fingers on a touchscreen play the windows as the pointer does,
+// where the display system and the toolkit leave touch unread (FLTK 1.4 on
+// Wayland; X11 turns touch into pointer events itself). The first finger
+// that goes down on a window, while no other is down, is the pointer: its
+// down, motion and up come as the toolkit's press, drag and release of the
+// left button; the other fingers are ignored. A touch that the display
+// system cancels (taking it for a gesture of its own) ends with no release:
+// cancel(data) is called instead. Called once the toolkit has read its
+// options, before the loop runs.
+void read_touch(void (*cancel)(void*), void* data);
+
 // Screen pixels per window unit in the window being drawn: the toolkit's
 // scale times the display system's; 1 where the toolkit does not scale.
 float drawing_scale();

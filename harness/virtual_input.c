@@ -97,46 +97,62 @@ static int give_keymap(struct zwp_virtual_keyboard_v1 *keyboard) {
   return ok;
 }
 
-#ifdef KELVARO_FAKE_INPUT
-static int fake_input(struct wl_display *display, const char *self) {
-  org_kde_kwin_fake_input_authenticate(fake, "kelvaro tests", "test input");
-  if (wl_display_roundtrip(display) < 0) return 1;
-  printf("ok\n");
-  fflush(stdout);
-  char line[128];
-  while (fgets(line, sizeof line, stdin)) {
-    unsigned x, y, width, height, id, code;
-    if (sscanf(line, "move %u %u %u %u", &x, &y, &width, &height) == 4) {
-      org_kde_kwin_fake_input_pointer_motion_absolute(
-          fake, wl_fixed_from_int(x), wl_fixed_from_int(y));
-    } else if (strcmp(line, "press\n") == 0 || strcmp(line, "release\n") == 0) {
-      org_kde_kwin_fake_input_button(fake, BTN_LEFT,
-                                     line[0] == 'p' ? WL_POINTER_BUTTON_STATE_PRESSED
-                                                    : WL_POINTER_BUTTON_STATE_RELEASED);
-    } else if (sscanf(line, "key %u", &code) == 1) {
-      org_kde_kwin_fake_input_keyboard_key(fake, code, WL_KEYBOARD_KEY_STATE_PRESSED);
-      org_kde_kwin_fake_input_keyboard_key(fake, code, WL_KEYBOARD_KEY_STATE_RELEASED);
-    } else if (sscanf(line, "down %u %u %u", &id, &x, &y) == 3) {
-      org_kde_kwin_fake_input_touch_down(fake, id, wl_fixed_from_int(x), wl_fixed_from_int(y));
-      org_kde_kwin_fake_input_touch_frame(fake);
-    } else if (sscanf(line, "motion %u %u %u", &id, &x, &y) == 3) {
-      org_kde_kwin_fake_input_touch_motion(fake, id, wl_fixed_from_int(x), wl_fixed_from_int(y));
-      org_kde_kwin_fake_input_touch_frame(fake);
-    } else if (sscanf(line, "up %u", &id) == 1) {
-      org_kde_kwin_fake_input_touch_up(fake, id);
-      org_kde_kwin_fake_input_touch_frame(fake);
-    } else if (strcmp(line, "cancel\n") == 0) {
-      org_kde_kwin_fake_input_touch_cancel(fake);
-    } else if (strcmp(line, "keyboard\n") != 0) {
-      fprintf(stderr, "%s: unknown command: %s", self, line);
-      return 2;
-    }
-    if (wl_display_roundtrip(display) < 0) return 1;
-    printf("ok\n");
-    fflush(stdout);
+static struct zwlr_virtual_pointer_v1 *pointer;
+static struct zwp_virtual_keyboard_v1 *keyboard;
+
+/* A command for the virtual pointer and keyboard; false if unknown. */
+static int virtual_command(const char *line) {
+  unsigned x, y, width, height;
+  if (sscanf(line, "move %u %u %u %u", &x, &y, &width, &height) == 4) {
+    zwlr_virtual_pointer_v1_motion_absolute(pointer, now_ms(), x, y, width, height);
+    zwlr_virtual_pointer_v1_frame(pointer);
+  } else if (strcmp(line, "press\n") == 0 || strcmp(line, "release\n") == 0) {
+    zwlr_virtual_pointer_v1_button(pointer, now_ms(), BTN_LEFT,
+                                   line[0] == 'p' ? WL_POINTER_BUTTON_STATE_PRESSED
+                                                  : WL_POINTER_BUTTON_STATE_RELEASED);
+    zwlr_virtual_pointer_v1_frame(pointer);
+  } else if (strcmp(line, "keyboard\n") == 0) {
+    /* A keyboard's event makes it the seat's keyboard again; the
+     * compositor passes on a change of modifiers only, so Shift's state is
+     * set and cleared. */
+    zwp_virtual_keyboard_v1_modifiers(keyboard, 1, 0, 0, 0);
+    zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
+  } else {
+    return 0;
   }
-  wl_display_disconnect(display);
-  return 0;
+  return 1;
+}
+
+#ifdef KELVARO_FAKE_INPUT
+/* A command for kwin's fake input, in the layout's logical pixels; the seat
+ * keeps its keyboard by itself there. False if unknown. */
+static int fake_command(const char *line) {
+  unsigned x, y, width, height, id, code;
+  if (sscanf(line, "move %u %u %u %u", &x, &y, &width, &height) == 4) {
+    org_kde_kwin_fake_input_pointer_motion_absolute(fake, wl_fixed_from_int(x),
+                                                    wl_fixed_from_int(y));
+  } else if (strcmp(line, "press\n") == 0 || strcmp(line, "release\n") == 0) {
+    org_kde_kwin_fake_input_button(fake, BTN_LEFT,
+                                   line[0] == 'p' ? WL_POINTER_BUTTON_STATE_PRESSED
+                                                  : WL_POINTER_BUTTON_STATE_RELEASED);
+  } else if (sscanf(line, "key %u", &code) == 1) {
+    org_kde_kwin_fake_input_keyboard_key(fake, code, WL_KEYBOARD_KEY_STATE_PRESSED);
+    org_kde_kwin_fake_input_keyboard_key(fake, code, WL_KEYBOARD_KEY_STATE_RELEASED);
+  } else if (sscanf(line, "down %u %u %u", &id, &x, &y) == 3) {
+    org_kde_kwin_fake_input_touch_down(fake, id, wl_fixed_from_int(x), wl_fixed_from_int(y));
+    org_kde_kwin_fake_input_touch_frame(fake);
+  } else if (sscanf(line, "motion %u %u %u", &id, &x, &y) == 3) {
+    org_kde_kwin_fake_input_touch_motion(fake, id, wl_fixed_from_int(x), wl_fixed_from_int(y));
+    org_kde_kwin_fake_input_touch_frame(fake);
+  } else if (sscanf(line, "up %u", &id) == 1) {
+    org_kde_kwin_fake_input_touch_up(fake, id);
+    org_kde_kwin_fake_input_touch_frame(fake);
+  } else if (strcmp(line, "cancel\n") == 0) {
+    org_kde_kwin_fake_input_touch_cancel(fake);
+  } else {
+    return strcmp(line, "keyboard\n") == 0;
+  }
+  return 1;
 }
 #endif
 
@@ -150,46 +166,33 @@ int main(int argc, char **argv) {
   struct wl_registry *registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &registry_listener, NULL);
   wl_display_roundtrip(display);
+  int (*command)(const char *) = virtual_command;
 #ifdef KELVARO_FAKE_INPUT
-  if (fake) return fake_input(display, argv[0]);
+  if (fake) {
+    org_kde_kwin_fake_input_authenticate(fake, "kelvaro tests", "test input");
+    command = fake_command;
+  } else
 #endif
-  if (!pointers || !keyboards || !seat) {
-    fprintf(stderr, "%s: the compositor offers no virtual input\n", argv[0]);
-    return 1;
+  {
+    if (!pointers || !keyboards || !seat) {
+      fprintf(stderr, "%s: the compositor offers no virtual input\n", argv[0]);
+      return 1;
+    }
+    pointer = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, seat);
+    keyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboards, seat);
+    if (!give_keymap(keyboard)) {
+      fprintf(stderr, "%s: no keymap\n", argv[0]);
+      return 1;
+    }
+    zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
   }
-  struct zwlr_virtual_pointer_v1 *pointer =
-      zwlr_virtual_pointer_manager_v1_create_virtual_pointer(pointers, seat);
-  struct zwp_virtual_keyboard_v1 *keyboard =
-      zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboards, seat);
-  if (!give_keymap(keyboard)) {
-    fprintf(stderr, "%s: no keymap\n", argv[0]);
-    return 1;
-  }
-  zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
   if (wl_display_roundtrip(display) < 0) return 1;
   printf("ok\n");
   fflush(stdout);
 
   char line[128];
   while (fgets(line, sizeof line, stdin)) {
-    unsigned x, y, width, height;
-    if (sscanf(line, "move %u %u %u %u", &x, &y, &width, &height) == 4) {
-      zwlr_virtual_pointer_v1_motion_absolute(pointer, now_ms(), x, y, width,
-                                              height);
-      zwlr_virtual_pointer_v1_frame(pointer);
-    } else if (strcmp(line, "press\n") == 0 || strcmp(line, "release\n") == 0) {
-      zwlr_virtual_pointer_v1_button(
-          pointer, now_ms(), BTN_LEFT,
-          line[0] == 'p' ? WL_POINTER_BUTTON_STATE_PRESSED
-                         : WL_POINTER_BUTTON_STATE_RELEASED);
-      zwlr_virtual_pointer_v1_frame(pointer);
-    } else if (strcmp(line, "keyboard\n") == 0) {
-      /* A keyboard's event makes it the seat's keyboard again; the
-       * compositor passes on a change of modifiers only, so Shift's state is
-       * set and cleared. */
-      zwp_virtual_keyboard_v1_modifiers(keyboard, 1, 0, 0, 0);
-      zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
-    } else {
+    if (!command(line)) {
       fprintf(stderr, "%s: unknown command: %s", argv[0], line);
       return 2;
     }

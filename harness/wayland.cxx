@@ -249,7 +249,9 @@ std::string Sway::swaymsg(const std::vector<std::string>& args, bool* ok) {
   return run(argv, ok);
 }
 
-double Sway::take_scale(std::vector<std::string>* env) {
+// The scale asked for through SCALE_VARIABLE, taken out of env: on Wayland
+// it is the output's, not the toolkit's.
+double take_output_scale(std::vector<std::string>* env) {
   double scale = 1;
   for (auto e = env->begin(); e != env->end();)
     if (e->rfind(SCALE_VARIABLE, 0) == 0) {
@@ -257,6 +259,11 @@ double Sway::take_scale(std::vector<std::string>* env) {
       e = env->erase(e);
     } else
       ++e;
+  return scale;
+}
+
+double Sway::take_scale(std::vector<std::string>* env) {
+  double scale = take_output_scale(env);
   if (scale != output_scale) {
     char value[32];
     snprintf(value, sizeof value, "%g", scale);
@@ -456,13 +463,7 @@ public:
     unsetenv("DISPLAY");
   }
   double take_scale(std::vector<std::string>* env) override {
-    double scale = 1;
-    for (auto e = env->begin(); e != env->end();)
-      if (e->rfind(SCALE_VARIABLE, 0) == 0) {
-        scale = std::stod(e->substr(strlen(SCALE_VARIABLE)));
-        e = env->erase(e);
-      } else
-        ++e;
+    double scale = take_output_scale(env);
     if (scale != output_scale) start(scale);
     // The next program starts once the last one's window is gone, so that
     // it is never taken for the new one's.

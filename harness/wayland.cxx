@@ -467,9 +467,9 @@ public:
     if (scale != output_scale) start(scale);
     // The next program starts once the last one's window is gone, so that
     // it is never taken for the new one's.
+    int x, y;
     poll_until(RESPONSE_SECONDS, [&] {
-      Shot s = screen.shot(output, 0, 0, KWIN_W, KWIN_H);
-      int x, y;
+      Shot s = whole_output();
       return s.read && !machine_corner(s, &x, &y);
     });
     return scale;
@@ -495,9 +495,8 @@ public:
   Window top_level(pid_t pid) override {
     if (kill(pid, 0) != 0) return 0;
     if (pid == placed) return pid;
-    Shot s = screen.shot(output, 0, 0, KWIN_W, KWIN_H);
     int x, y;
-    if (!machine_corner(s, &x, &y)) return 0;
+    if (!machine_corner(whole_output(), &x, &y)) return 0;
     // The red band's first pixel, and where it lies at rest in the window.
     ox = x + RED_BAND_COLUMN - to_screen(REST_X + RED_BAND_COLUMN, output_scale);
     oy = y + RED_BAND_ROW - to_screen(REST_Y + RED_BAND_ROW, output_scale);
@@ -505,9 +504,7 @@ public:
     return pid;
   }
   Shot shot(Window, int x, int y, int width, int height) override {
-    Shot s = screen.shot(output, ox + x, oy + y, width, height);
-    s.x0 = x, s.y0 = y;
-    return s;
+    return in_window(screen.shot(output, ox + x, oy + y, width, height));
   }
   void size(Window, int* width, int* height) override { *width = *height = 0; }
   std::string title(Window) override { return ""; }
@@ -542,6 +539,12 @@ private:
   pid_t placed = 0;      // the program whose window was found, at (ox, oy)
   int ox = 0, oy = 0;
   void start(double scale);
+  Shot whole_output() { return screen.shot(output, 0, 0, KWIN_W, KWIN_H); }
+  // A shot of the output, read at the window's place, in window pixels.
+  Shot in_window(Shot s) const {
+    s.x0 -= ox, s.y0 -= oy;
+    return s;
+  }
   // The logical coordinate of window unit v in the window at screen pixel o.
   std::string logical(int o, int v) const {
     return std::to_string((int)std::lround(o / output_scale) + v);
@@ -555,9 +558,7 @@ class Kwin_Watch : public Frame_Watch {
 public:
   explicit Kwin_Watch(Kwin& k) : kwin(k), damage(k.screen.watch(k.output)) {}
   Shot shot(int x, int y, int w, int h) override {
-    Shot s = damage->shot(kwin.ox + x, kwin.oy + y, w, h);
-    s.x0 = x, s.y0 = y;
-    return s;
+    return kwin.in_window(damage->shot(kwin.ox + x, kwin.oy + y, w, h));
   }
   bool next_frame(std::chrono::steady_clock::time_point deadline) override {
     return damage->next_frame(deadline);

@@ -36,7 +36,7 @@ struct Touch_Reader {
   std::vector<int32_t> down;      // the fingers down now, in any surface
   int32_t pointer = -1;           // the finger that is the pointer, or -1
   wl_surface* surface = nullptr;  // the one it went down on
-  int x = 0, y = 0;               // where it is, in window units
+  wl_fixed_t x = 0, y = 0;        // where it is on that surface
   void (*cancel)(void*) = nullptr;
   void* cancel_data = nullptr;
 };
@@ -50,24 +50,18 @@ Fl_Window* window_of(wl_surface* surface) {
   return nullptr;
 }
 
-// Sets the event's position, as the toolkit does for the pointer: surface
-// coordinates, in the compositor's logical pixels, divided by the toolkit's
-// scale of the window's screen.
-void place(Fl_Window* w, wl_fixed_t sx, wl_fixed_t sy) {
-  float scale = Fl::screen_scale(w->screen_num());
-  reader.x = int(wl_fixed_to_int(sx) / scale);
-  reader.y = int(wl_fixed_to_int(sy) / scale);
-}
-
 // The pointer finger's event, for its window, with the left button held
-// while the finger is down.
+// while the finger is down. Its position is the toolkit's for the pointer:
+// surface coordinates, in the compositor's logical pixels, divided by the
+// toolkit's scale of the window's screen.
 void send(int event, bool held) {
   Fl_Window* w = window_of(reader.surface);
   if (!w) return;
-  Fl::e_x = reader.x;
-  Fl::e_y = reader.y;
-  Fl::e_x_root = reader.x + w->x();
-  Fl::e_y_root = reader.y + w->y();
+  float scale = Fl::screen_scale(w->screen_num());
+  Fl::e_x = int(wl_fixed_to_int(reader.x) / scale);
+  Fl::e_y = int(wl_fixed_to_int(reader.y) / scale);
+  Fl::e_x_root = Fl::e_x + w->x();
+  Fl::e_y_root = Fl::e_y + w->y();
   Fl::e_keysym = FL_Button + FL_LEFT_MOUSE;
   Fl::e_state = held ? Fl::e_state | FL_BUTTON1 : Fl::e_state & ~FL_BUTTON1;
   Fl::e_is_click = 0;
@@ -86,17 +80,16 @@ void touch_down(void*, wl_touch*, uint32_t, uint32_t, wl_surface* surface,
                 int32_t id, wl_fixed_t x, wl_fixed_t y) {
   bool alone = reader.down.empty();
   reader.down.push_back(id);
-  Fl_Window* w = surface ? window_of(surface) : nullptr;
-  if (!alone || !w) return;
+  if (!alone || !window_of(surface)) return;
   reader.pointer = id;
   reader.surface = surface;
-  place(w, x, y);
+  reader.x = x, reader.y = y;
   send(FL_PUSH, true);
 }
 
 void touch_motion(void*, wl_touch*, uint32_t, int32_t id, wl_fixed_t x, wl_fixed_t y) {
   if (id != reader.pointer) return;
-  if (Fl_Window* w = window_of(reader.surface)) place(w, x, y);
+  reader.x = x, reader.y = y;
   send(FL_DRAG, true);
 }
 
